@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Creates the Wine prefix named by WINEPREFIX once: crash dialogs off, so that a crashing test
+# ends instead of waiting on an invisible window.
+set -euo pipefail
+: "${WINEPREFIX:?}"
+export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+flock 9
+[ -f "$WINEPREFIX/.quilmar-ready" ] && exit 0
+timeout 300 wineboot -i >/dev/null 2>&1
+timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  >/dev/null 2>&1
+timeout 60 wineserver -w
+touch "$WINEPREFIX/.quilmar-ready"

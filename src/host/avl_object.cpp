@@ -1,0 +1,170 @@
+#include "avl_object.h"
+
+#include <new>
+
+#include "failure.h"
+#include "module.h"
+
+namespace quilmar {
+namespace {
+
+// Keeps the object alive from a member's entry to its exit, whatever the client releases
+// meanwhile (from inside the event pump, say).
+class Hold {
+ public:
+  explicit Hold(IUnknown* object) noexcept : object_(object) { object_->AddRef(); }
+  ~Hold() { object_->Release(); }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  IUnknown* object_;
+};
+
+}  // namespace
+
+AvlObject::AvlObject() noexcept {
+  module::add_ref();
+}
+AvlObject::~AvlObject() {
+  module::release();
+}
+
+HRESULT AvlObject::create(REFIID riid, void** object) noexcept try {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  AvlObject* self = new (std::nothrow) AvlObject();
+  if (!self) return E_OUTOFMEMORY;
+  // The construction step: Alloc 100 through the object's own interface, its result ignored.
+  FLOAT siz = 100;
+  VARIANT_BOOL built = VARIANT_FALSE;
+  HRESULT hr = self->Alloc(&siz, &built);
+  if (SUCCEEDED(hr)) hr = self->QueryInterface(riid, object);
+  self->Release();
+  return hr;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT AvlObject::QueryInterface(REFIID riid, void** object) noexcept {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+      IsEqualIID(riid, IID__clsAVLt)) {
+    *object = static_cast<_clsAVLt*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}
+
+ULONG AvlObject::AddRef() noexcept {
+  return ++refs_;
+}
+
+ULONG AvlObject::Release() noexcept {
+  const ULONG left = --refs_;
+  if (left == 0) {
+    refs_ = 1;  // a stable count: AddRef/Release during destruction cannot delete twice
+    delete this;
+  }
+  return left;
+}
+
+HRESULT AvlObject::GetTypeInfoCount(UINT* count) noexcept {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT AvlObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept {
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                          UINT*) noexcept {
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
+  if (!Spec || !result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  return E_NOTIMPL;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept {
+  if (!Siz || !result) return E_POINTER;
+  const Hold hold(this);
+  *result = store_.alloc(*Siz) ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) noexcept {
+  if (!Getdata || !AddData || !result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  return E_NOTIMPL;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept {
+  if (!Val) return E_POINTER;
+  const Hold hold(this);
+  store_.set_egnore(*Val);
+  return S_OK;
+}
+
+HRESULT AvlObject::get_Egnore(EGN_MOD* result) noexcept {
+  if (!result) return E_POINTER;
+  const Hold hold(this);
+  *result = store_.egnore();
+  return S_OK;
+}
+
+HRESULT AvlObject::get_MemorySize(LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = 0;
+  const Hold hold(this);
+  *result = store_.memory_size();
+  return S_OK;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT AvlObject::get_DataNumber(LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = 0;
+  const Hold hold(this);
+  *result = store_.data_number();
+  return S_OK;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = nullptr;
+  const Hold hold(this);
+  *result = Bstr(Store::version()).release();
+  return S_OK;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+}  // namespace quilmar

@@ -1,0 +1,50 @@
+// The COM object clsAVLt: a Store behind the dual interface _clsAVLt.
+#pragma once
+
+#include <atomic>
+
+#include "quilmar/quilmar.h"
+#include "store.h"
+
+namespace quilmar {
+
+class AvlObject final : public _clsAVLt {
+ public:
+  // Builds a new object, runs the construction step and hands out `riid`.
+  static HRESULT create(REFIID riid, void** object) noexcept;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+  ULONG STDMETHODCALLTYPE Release() noexcept override;
+
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                          DISPID* ids) noexcept override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                                   UINT* arg_error) noexcept override;
+
+  HRESULT STDMETHODCALLTYPE Read(MODEVAL* Spec, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Indata(VARIANT* Getdata, VARIANT* AddData,
+                                   VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE ReadSub(VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Egnore(EGN_MOD* Val) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Egnore(EGN_MOD* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_MemorySize(LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_DataNumber(LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_GetVersion(BSTR* result) noexcept override;
+
+  // The store behind the interface, for tests and benchmarks of this library.
+  const Store& store() const noexcept { return store_; }
+
+ private:
+  AvlObject() noexcept;
+  ~AvlObject();
+
+  std::atomic<ULONG> refs_{1};
+  Store store_;
+};
+
+}  // namespace quilmar

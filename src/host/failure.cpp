@@ -1,0 +1,29 @@
+#include "failure.h"
+
+#include <new>
+
+namespace quilmar {
+
+HRESULT status_from_current_exception() noexcept {
+  try {
+    throw;
+  } catch (const Failure& f) {
+    return f.code();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+const OLECHAR* failure_description(HRESULT code) noexcept {
+  switch (code) {
+    case kSubscriptOutOfRange: return OLESTR("Subscript out of range");
+    case kOverflow: return OLESTR("Overflow");
+    case E_OUTOFMEMORY: return OLESTR("Out of memory");
+    case DISP_E_TYPEMISMATCH: return OLESTR("Type mismatch");
+    default: return nullptr;
+  }
+}
+
+}  // namespace quilmar

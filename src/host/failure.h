@@ -1,0 +1,34 @@
+// Run-time failures inside the component travel as C++ exceptions carrying their status code; each
+// public member has one boundary that turns them back into that code.
+#pragma once
+
+#include <exception>
+
+#include "com_types.h"
+
+namespace quilmar {
+
+inline constexpr HRESULT kSubscriptOutOfRange = static_cast<HRESULT>(0x800A0009);
+inline constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
+
+class Failure : public std::exception {
+ public:
+  explicit Failure(HRESULT code) noexcept : code_(code) {}
+  HRESULT code() const noexcept { return code_; }
+  const char* what() const noexcept override { return "quilmar run-time failure"; }
+
+ private:
+  HRESULT code_;
+};
+
+[[noreturn]] inline void fail(HRESULT code) {
+  throw Failure(code);
+}
+
+// The status code of the exception being handled; call only inside a catch block.
+HRESULT status_from_current_exception() noexcept;
+
+// The conventional description of a status code ("Subscript out of range"), or nullptr.
+const OLECHAR* failure_description(HRESULT code) noexcept;
+
+}  // namespace quilmar

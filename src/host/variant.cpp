@@ -1,0 +1,345 @@
+#include "variant.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "failure.h"
+
+namespace quilmar {
+namespace {
+
+// A Variant's value reduced to what the comparison needs. Numbers keep their exact value:
+// integers as sign and magnitude, floats as double, currency and decimal as a scaled mantissa.
+struct Key {
+  enum Kind { empty, null, integer, real, decimal, text, other } kind = other;
+  bool neg = false;
+  std::uint64_t lo = 0;  // magnitude (low 64 bits for a decimal)
+  std::uint32_t hi = 0;  // high 32 bits of a decimal's 96-bit mantissa
+  int scale = 0;         // a decimal's power of ten
+  double real_value = 0;
+  const OLECHAR* chars = nullptr;
+  std::size_t length = 0;
+};
+
+Key signed_key(std::int64_t v) {
+  Key k;
+  k.kind = Key::integer;
+  k.neg = v < 0;
+  k.lo = k.neg ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  return k;
+}
+
+Key unsigned_key(std::uint64_t v) {
+  Key k;
+  k.kind = Key::integer;
+  k.lo = v;
+  return k;
+}
+
+Key real_key(double v) {
+  Key k;
+  k.kind = Key::real;
+  k.real_value = v;
+  return k;
+}
+
+Key decimal_key(const DECIMAL& d) {
+  Key k;
+  k.kind = Key::decimal;
+  k.neg = (d.sign & DECIMAL_NEG) != 0;
+  k.lo = d.Lo64;
+  k.hi = d.Hi32;
+  k.scale = d.scale;
+  return k;
+}
+
+Key currency_key(const CY& c) {
+  Key k = signed_key(c.int64);
+  k.kind = Key::decimal;
+  k.scale = 4;
+  return k;
+}
+
+// Reads a T from storage that may be aligned only to 4 bytes (a Variant inside a node record).
+template <class T>
+T load(const void* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// `value` points at storage of the base type `base` (the union of a Variant, or what a
+// by-reference Variant points at).
+Key key_of(VARTYPE base, const void* value) {
+  switch (base) {
+    case VT_EMPTY: return Key{Key::empty};
+    case VT_NULL: return Key{Key::null};
+    case VT_I1: return signed_key(load<signed char>(value));
+    case VT_UI1: return unsigned_key(load<BYTE>(value));
+    case VT_I2: return signed_key(load<SHORT>(value));
+    case VT_UI2: return unsigned_key(load<USHORT>(value));
+    case VT_I4: return signed_key(load<LONG>(value));
+    case VT_UI4: return unsigned_key(load<ULONG>(value));
+    case VT_INT: return signed_key(load<INT>(value));
+    case VT_UINT: return unsigned_key(load<UINT>(value));
+    case VT_I8: return signed_key(load<LONGLONG>(value));
+    case VT_UI8: return unsigned_key(load<ULONGLONG>(value));
+    case VT_BOOL: return signed_key(load<VARIANT_BOOL>(value) ? -1 : 0);
+    case VT_R4: return real_key(load<FLOAT>(value));
+    case VT_R8: return real_key(load<DOUBLE>(value));
+    case VT_DATE: return real_key(load<DATE>(value));
+    case VT_CY: return currency_key(load<CY>(value));
+    case VT_DECIMAL: return decimal_key(load<DECIMAL>(value));
+    case VT_BSTR: {
+      Key k;
+      k.kind = Key::text;
+      const BSTR chars = load<BSTR>(value);
+      k.chars = chars;
+      k.length = SysStringLen(chars);
+      return k;
+    }
+    default: return Key{};
+  }
+}
+
+Key key_of(const VARIANT& v) {
+  const VARIANT& r = read_through(v);
+  if (r.vt & VT_ARRAY) return Key{};
+  if (r.vt & VT_BYREF) {
+    if (!r.byref) return Key{};
+    return key_of(static_cast<VARTYPE>(r.vt & VT_TYPEMASK), r.byref);
+  }
+  if (r.vt == VT_DECIMAL) return key_of(VT_DECIMAL, &r);  // the decimal fills the whole Variant
+  return key_of(r.vt, &r.llVal);
+}
+
+Order order_of(int c) {
+  return c < 0 ? Order::less : c > 0 ? Order::greater : Order::equal;
+}
+
+template <class T>
+int three_way(const T& a, const T& b) {
+  return a < b ? -1 : b < a ? 1 : 0;
+}
+
+// An unsigned integer of fixed width, enough for any of the exact products below
+// (a 96-bit mantissa times 2^1074 or times 10^28 stays under 1300 bits).
+class Wide {
+ public:
+  explicit Wide(std::uint64_t lo, std::uint32_t hi = 0) {
+    w_[0] = static_cast<std::uint32_t>(lo);
+    w_[1] = static_cast<std::uint32_t>(lo >> 32);
+    w_[2] = hi;
+  }
+  void multiply(std::uint32_t m) {
+    std::uint64_t carry = 0;
+    for (auto& word : w_) {
+      const std::uint64_t t = static_cast<std::uint64_t>(word) * m + carry;
+      word = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+  }
+  void times_pow10(int n) {
+    for (; n >= 9; n -= 9) multiply(1000000000u);
+    for (; n > 0; --n) multiply(10);
+  }
+  void times_pow2(int n) {
+    const int words = n / 32, bits = n % 32;
+    for (int i = kWords - 1; i >= 0; --i) {
+      std::uint64_t v = i - words >= 0 ? static_cast<std::uint64_t>(w_[i - words]) << bits : 0;
+      if (bits && i - words - 1 >= 0) v |= w_[i - words - 1] >> (32 - bits);
+      w_[i] = static_cast<std::uint32_t>(v);
+    }
+  }
+  friend int three_way(const Wide& a, const Wide& b) {
+    for (int i = kWords - 1; i >= 0; --i)
+      if (a.w_[i] != b.w_[i]) return a.w_[i] < b.w_[i] ? -1 : 1;
+    return 0;
+  }
+
+ private:
+  static constexpr int kWords = 44;
+  std::uint32_t w_[kWords] = {};
+};
+
+// A finite number as mantissa * 2^exp2 * 10^exp10 with a sign.
+struct Exact {
+  bool neg;
+  std::uint64_t lo;
+  std::uint32_t hi;
+  int exp2;
+  int exp10;
+  bool zero() const { return lo == 0 && hi == 0; }
+};
+
+Exact exact_of(const Key& k) {
+  switch (k.kind) {
+    case Key::real: {
+      int e = 0;
+      const double m = std::frexp(std::fabs(k.real_value), &e);  // m in [0.5, 1)
+      const auto mant = static_cast<std::uint64_t>(std::ldexp(m, 53));
+      return {std::signbit(k.real_value), mant, 0, e - 53, 0};
+    }
+    case Key::decimal: return {k.neg, k.lo, k.hi, 0, -k.scale};
+    case Key::empty: return {false, 0, 0, 0, 0};
+    default: return {k.neg, k.lo, 0, 0, 0};
+  }
+}
+
+int compare_exact(const Exact& a, const Exact& b) {
+  if (a.zero() && b.zero()) return 0;
+  const bool a_neg = a.neg && !a.zero(), b_neg = b.neg && !b.zero();
+  if (a_neg != b_neg) return a_neg ? -1 : 1;
+  const int e2 = std::min(a.exp2, b.exp2), e10 = std::min(a.exp10, b.exp10);
+  Wide x(a.lo, a.hi), y(b.lo, b.hi);
+  x.times_pow2(a.exp2 - e2);
+  x.times_pow10(a.exp10 - e10);
+  y.times_pow2(b.exp2 - e2);
+  y.times_pow10(b.exp10 - e10);
+  const int magnitude = three_way(x, y);
+  return a_neg ? -magnitude : magnitude;
+}
+
+bool is_infinite(const Key& k) {
+  return k.kind == Key::real && std::isinf(k.real_value);
+}
+
+int compare_numbers(const Key& a, const Key& b) {
+  if (a.kind == Key::real && b.kind == Key::real) return three_way(a.real_value, b.real_value);
+  if (is_infinite(a)) return a.real_value < 0 ? -1 : 1;
+  if (is_infinite(b)) return b.real_value < 0 ? 1 : -1;
+  if (a.kind == Key::integer && b.kind == Key::integer) {
+    if (a.neg != b.neg) return a.neg ? -1 : 1;
+    const int magnitude = three_way(a.lo, b.lo);
+    return a.neg ? -magnitude : magnitude;
+  }
+  return compare_exact(exact_of(a), exact_of(b));
+}
+
+int compare_texts(const Key& a, const Key& b) {
+  const std::size_t n = std::min(a.length, b.length);
+  for (std::size_t i = 0; i < n; ++i)
+    if (a.chars[i] != b.chars[i]) return a.chars[i] < b.chars[i] ? -1 : 1;
+  return three_way(a.length, b.length);
+}
+
+bool is_nan(const Key& k) {
+  return k.kind == Key::real && std::isnan(k.real_value);
+}
+bool is_number(const Key& k) {
+  return k.kind == Key::integer || k.kind == Key::real || k.kind == Key::decimal;
+}
+
+}  // namespace
+
+Variant::Variant(const VARIANT& src) : Variant() {
+  copy_value(v_, src);
+}
+
+Bstr::Bstr(TextView text) : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+  if (!s_) throw std::bad_alloc();
+}
+
+const VARIANT& read_through(const VARIANT& v) noexcept {
+  const VARIANT* r = &v;
+  while (r->vt == (VT_BYREF | VT_VARIANT) && r->pvarVal) r = r->pvarVal;
+  return *r;
+}
+
+void make_empty_text(VARIANT& dst) {
+  VariantInit(&dst);
+  dst.bstrVal = SysAllocStringLen(nullptr, 0);
+  if (!dst.bstrVal) throw std::bad_alloc();
+  dst.vt = VT_BSTR;
+}
+
+void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty) {
+  VariantInit(&dst);
+  // VariantCopyInd only reads its source, whatever its signature says.
+  const HRESULT hr = VariantCopyInd(&dst, const_cast<VARIANT*>(&read_through(src)));
+  if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+  if (FAILED(hr)) fail(DISP_E_TYPEMISMATCH);
+  if (dst.vt != VT_BSTR) return;
+  if (empty == EmptyText::real && !dst.bstrVal) {
+    make_empty_text(dst);
+  } else if (empty == EmptyText::null && dst.bstrVal && SysStringLen(dst.bstrVal) == 0) {
+    SysFreeString(dst.bstrVal);
+    dst.bstrVal = nullptr;
+  }
+}
+
+bool has_text(const VARIANT& v) noexcept {
+  const Key k = key_of(v);
+  switch (k.kind) {
+    case Key::empty:
+    case Key::null: return false;
+    case Key::text: return k.length != 0;
+    default: return true;
+  }
+}
+
+Order compare(const VARIANT& va, const VARIANT& vb) {
+  const Key a = key_of(va), b = key_of(vb);
+  if (a.kind == Key::null || b.kind == Key::null) return Order::unordered;
+  if (a.kind == Key::other || b.kind == Key::other) fail(DISP_E_TYPEMISMATCH);
+  if (is_nan(a) || is_nan(b)) return Order::unordered;
+  if (a.kind == Key::text || b.kind == Key::text) {
+    if (is_number(a)) return Order::less;
+    if (is_number(b)) return Order::greater;
+    return order_of(compare_texts(a, b));  // Empty reads as "" here: length 0
+  }
+  return order_of(compare_numbers(a, b));  // Empty reads as 0 here
+}
+
+bool can_be_ordered(const VARIANT& v) noexcept {
+  const Key k = key_of(v);
+  return k.kind != Key::null && k.kind != Key::other && !is_nan(k);
+}
+
+std::string to_utf8(TextView text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+Text float_text(float value) {
+#ifdef _WIN32
+  BSTR s = nullptr;
+  if (SUCCEEDED(VarBstrFromR4(value, LOCALE_USER_DEFAULT, 0, &s)) && s) {
+    Text out(s, SysStringLen(s));
+    SysFreeString(s);
+    return out;
+  }
+#endif
+  // Seven significant digits, no trailing zeros, exponent form outside 1E-05..9999999.
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(value));
+  return Text(buf, buf + std::strlen(buf));
+}
+
+}  // namespace quilmar

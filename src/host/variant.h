@@ -1,0 +1,98 @@
+// The Variant services the store relies on: ownership, deep copy, the free-slot test, the key
+// comparison and the text form of a float.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "com_types.h"
+
+namespace quilmar {
+
+using Text = std::basic_string<OLECHAR>;
+using TextView = std::basic_string_view<OLECHAR>;
+
+// Owns one VARIANT and clears it once.
+class Variant {
+ public:
+  Variant() noexcept { VariantInit(&v_); }
+  explicit Variant(const VARIANT& src);
+  Variant(Variant&& other) noexcept : v_(other.v_) { VariantInit(&other.v_); }
+  Variant& operator=(Variant&& other) noexcept {
+    std::swap(v_, other.v_);
+    return *this;
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&v_); }
+
+  VARIANT* get() noexcept { return &v_; }
+  const VARIANT& operator*() const noexcept { return v_; }
+  const VARIANT* operator->() const noexcept { return &v_; }
+  // Hands the value to the caller, who then owns it.
+  VARIANT release() noexcept {
+    VARIANT out = v_;
+    VariantInit(&v_);
+    return out;
+  }
+
+ private:
+  VARIANT v_;
+};
+
+// Owns one BSTR.
+class Bstr {
+ public:
+  Bstr() noexcept = default;
+  explicit Bstr(TextView text);
+  Bstr(Bstr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
+  Bstr& operator=(Bstr&& other) noexcept {
+    std::swap(s_, other.s_);
+    return *this;
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(s_); }
+  BSTR get() const noexcept { return s_; }
+  BSTR release() noexcept { return std::exchange(s_, nullptr); }
+
+ private:
+  BSTR s_ = nullptr;
+};
+
+// The value a Variant holds, following VT_BYREF|VT_VARIANT to the variable it names.
+const VARIANT& read_through(const VARIANT& v) noexcept;
+
+// A text Variant holding "" (never a null BSTR, so clients can rely on a real string).
+void make_empty_text(VARIANT& dst);
+
+// Copies src into dst (dst is overwritten, not cleared). The copy is always a value: a
+// by-reference argument is copied by what it refers to, never as a pointer into the caller's
+// memory. For results a text held as a null string comes out as a real empty string; for storage
+// an empty text is kept as a null string, which costs no allocation.
+enum class EmptyText { real, null };
+void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty = EmptyText::real);
+
+// True when v, taken as text, is not "": Empty, Null and "" read as a free slot.
+bool has_text(const VARIANT& v) noexcept;
+
+enum class Order { less, equal, greater, unordered };
+
+// Three-way key comparison with binary text comparison: numbers by exact value whatever their
+// kinds, strings by UTF-16 code unit, numbers before strings, Empty as "" or 0. Null and NaN
+// answer unordered; kinds that cannot be compared (objects, arrays, errors, records) fail with a
+// type mismatch.
+Order compare(const VARIANT& a, const VARIANT& b);
+
+// False for a key that can never be ordered against another: Null, NaN, and the kinds compare()
+// refuses.
+bool can_be_ordered(const VARIANT& v) noexcept;
+
+// The host's implicit text form of a 32-bit float: "100", "-1", "10.5", "1E+07".
+Text float_text(float value);
+
+// UTF-16 to UTF-8, for messages on hosts without a message box and for test output.
+std::string to_utf8(TextView text);
+
+}  // namespace quilmar

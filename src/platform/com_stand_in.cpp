@@ -1,0 +1,165 @@
+// oleaut32's string and Variant services for non-Windows hosts, limited to the kinds the stand-in
+// VARIANT carries (no arrays, no records).
+#include <cstdlib>
+#include <cstring>
+
+#include "com_types.h"
+
+namespace {
+
+constexpr std::size_t kPrefix = sizeof(std::uint32_t);
+
+bool is_valid_base(VARTYPE base) {
+  switch (base) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
+    default: return false;
+  }
+}
+
+// Copies the value a by-reference Variant points at into dst (dst already empty).
+HRESULT copy_referenced(VARIANT* dst, const VARIANT* src) {
+  const VARTYPE base = src->vt & VT_TYPEMASK;
+  if (src->byref == nullptr) return E_INVALIDARG;
+  switch (base) {
+    case VT_VARIANT: {
+      const VARIANT* inner = src->pvarVal;
+      if (inner->vt == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;
+      return VariantCopyInd(dst, const_cast<VARIANT*>(inner));
+    }
+    case VT_BSTR: {
+      BSTR s = *src->pbstrVal;
+      dst->bstrVal = s ? SysAllocStringLen(s, SysStringLen(s)) : nullptr;
+      if (s && !dst->bstrVal) return E_OUTOFMEMORY;
+      break;
+    }
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+      dst->punkVal = *src->ppunkVal;
+      if (dst->punkVal) dst->punkVal->AddRef();
+      break;
+    case VT_DECIMAL: dst->decVal = *src->pdecVal; break;
+    case VT_I1:
+    case VT_UI1: dst->bVal = *src->pbVal; break;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL: dst->iVal = *src->piVal; break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR: dst->lVal = *src->plVal; break;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE: dst->llVal = *src->pllVal; break;
+    default: return DISP_E_BADVARTYPE;
+  }
+  dst->vt = base;
+  return S_OK;
+}
+
+}  // namespace
+
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+  auto* block = static_cast<unsigned char*>(
+      std::malloc(kPrefix + (static_cast<std::size_t>(length) + 1) * sizeof(OLECHAR)));
+  if (!block) return nullptr;
+  const std::uint32_t bytes = length * sizeof(OLECHAR);
+  std::memcpy(block, &bytes, kPrefix);
+  auto* chars = reinterpret_cast<OLECHAR*>(block + kPrefix);
+  if (text)
+    std::memcpy(chars, text, length * sizeof(OLECHAR));
+  else
+    std::memset(chars, 0, length * sizeof(OLECHAR));
+  chars[length] = 0;
+  return chars;
+}
+
+BSTR SysAllocString(const OLECHAR* text) {
+  if (!text) return nullptr;
+  UINT n = 0;
+  while (text[n]) ++n;
+  return SysAllocStringLen(text, n);
+}
+
+void SysFreeString(BSTR text) {
+  if (text) std::free(reinterpret_cast<unsigned char*>(text) - kPrefix);
+}
+
+UINT SysStringLen(BSTR text) {
+  if (!text) return 0;
+  std::uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<unsigned char*>(text) - kPrefix, kPrefix);
+  return bytes / sizeof(OLECHAR);
+}
+
+void VariantInit(VARIANT* v) {
+  v->vt = VT_EMPTY;
+  v->wReserved1 = v->wReserved2 = v->wReserved3 = 0;
+  v->llVal = 0;
+}
+
+HRESULT VariantClear(VARIANT* v) {
+  if (!(v->vt & VT_BYREF)) {
+    if (v->vt & VT_ARRAY || !is_valid_base(v->vt)) return DISP_E_BADVARTYPE;
+    if (v->vt == VT_BSTR) SysFreeString(v->bstrVal);
+    if ((v->vt == VT_UNKNOWN || v->vt == VT_DISPATCH) && v->punkVal) v->punkVal->Release();
+  }
+  VariantInit(v);
+  return S_OK;
+}
+
+HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
+  if (dst == src) return S_OK;
+  if (!(src->vt & VT_BYREF) && (src->vt & VT_ARRAY || !is_valid_base(src->vt)))
+    return DISP_E_BADVARTYPE;
+  if (const HRESULT hr = VariantClear(dst); FAILED(hr)) return hr;
+  *dst = *src;
+  if (src->vt == VT_BSTR && src->bstrVal) {
+    dst->bstrVal = SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal));
+    if (!dst->bstrVal) {
+      VariantInit(dst);
+      return E_OUTOFMEMORY;
+    }
+  } else if ((src->vt == VT_UNKNOWN || src->vt == VT_DISPATCH) && src->punkVal) {
+    src->punkVal->AddRef();
+  }
+  return S_OK;
+}
+
+HRESULT VariantCopyInd(VARIANT* dst, VARIANTARG* src) {
+  if (!(src->vt & VT_BYREF)) return VariantCopy(dst, src);
+  if (src->vt & VT_ARRAY) return DISP_E_BADVARTYPE;
+  VARIANT tmp;
+  VariantInit(&tmp);
+  if (const HRESULT hr = copy_referenced(&tmp, src); FAILED(hr)) return hr;
+  if (const HRESULT hr = VariantClear(dst); FAILED(hr)) {
+    VariantClear(&tmp);
+    return hr;
+  }
+  *dst = tmp;
+  return S_OK;
+}

@@ -1,0 +1,98 @@
+#include "node_table.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <utility>
+
+namespace quilmar {
+namespace {
+
+TableAllocationHook& allocation_hook() {
+  static TableAllocationHook h;
+  return h;
+}
+
+// Spare capacity is an eighth on top of what is asked, so a table that grows 100 slots at a time
+// reallocates O(log n) times while wasting little memory.
+std::size_t capacity_for(std::size_t slots, std::size_t current) {
+  if (slots <= current) return current;
+  const std::size_t step = current / 8;
+  return std::max(slots, current + std::max<std::size_t>(step, 100));
+}
+
+}  // namespace
+
+TableAllocationHook set_table_allocation_hook(TableAllocationHook h) {
+  TableAllocationHook old = std::move(allocation_hook());
+  allocation_hook() = std::move(h);
+  return old;
+}
+
+void NodeTable::make_free(AVLtree& r) noexcept {
+  r.Parent = -1;
+  r.Small = -1;
+  r.Big = -1;
+  VariantInit(&r.Data);
+  r.Data.vt = VT_BSTR;  // "" held as a null string: no allocation per free slot
+  r.Data.bstrVal = nullptr;
+  r.Balance = BALANCED;
+  r.SubData = r.Data;
+}
+
+NodeTable::NodeTable(NodeTable&& other) noexcept
+    : slots_(std::exchange(other.slots_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
+  if (this != &other) {
+    release();
+    slots_ = std::exchange(other.slots_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+  }
+  return *this;
+}
+
+NodeTable::~NodeTable() {
+  release();
+}
+
+void NodeTable::release() noexcept {
+  for (std::size_t i = 0; i < size_; ++i) {
+    VariantClear(&slots_[i].Data);
+    VariantClear(&slots_[i].SubData);
+  }
+  std::free(slots_);
+  slots_ = nullptr;
+  size_ = capacity_ = 0;
+}
+
+void NodeTable::reserve(std::size_t slots) {
+  if (slots <= capacity_) return;
+  if (slots > std::numeric_limits<std::size_t>::max() / sizeof(AVLtree)) throw std::bad_alloc();
+  const std::size_t bytes = slots * sizeof(AVLtree);
+  if (allocation_hook() && !allocation_hook()(bytes)) throw std::bad_alloc();
+  // Records hold only floats and Variants, which move bitwise.
+  void* block = std::realloc(static_cast<void*>(slots_), bytes);
+  if (!block) throw std::bad_alloc();
+  slots_ = static_cast<AVLtree*>(block);
+  capacity_ = slots;
+}
+
+NodeTable NodeTable::of_free_slots(std::size_t slots) {
+  NodeTable t;
+  t.grow(slots);
+  return t;
+}
+
+void NodeTable::grow(std::size_t slots) {
+  if (slots <= size_) return;
+  reserve(capacity_for(slots, capacity_));
+  for (std::size_t i = size_; i < slots; ++i) make_free(slots_[i]);
+  size_ = slots;
+}
+
+}  // namespace quilmar

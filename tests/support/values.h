@@ -1,0 +1,40 @@
+// Variants of every kind for tests, owned so that nothing leaks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "variant.h"
+
+namespace quilmar::test {
+
+Variant empty();
+Variant null();
+Variant i1(signed char v);
+Variant ui1(BYTE v);
+Variant i2(SHORT v);
+Variant ui2(USHORT v);
+Variant i4(LONG v);
+Variant ui4(ULONG v);
+Variant i8(LONGLONG v);
+Variant ui8(ULONGLONG v);
+Variant r4(float v);
+Variant r8(double v);
+Variant date(double v);
+Variant boolean(bool v);
+Variant currency(LONGLONG scaled_by_10000);
+Variant decimal(bool negative, BYTE scale, ULONG hi, ULONGLONG lo);
+Variant error(SCODE v);
+Variant text(const std::u16string& v);
+Variant text(const char* ascii);
+// A by-reference Variant naming `target`, as script clients pass their variables.
+VARIANT by_ref(VARIANT& target);
+
+// The Variant as readable text for failure messages: "I4 5", "BSTR \"abc\"".
+std::string describe(const VARIANT& v);
+
+// Text as the component's own string type, from ASCII or UTF-16 literals.
+Text T(const char* ascii);
+Text T(const std::u16string& s);
+
+}  // namespace quilmar::test
