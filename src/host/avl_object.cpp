@@ -95,7 +95,8 @@ HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
   if (!Spec || !result) return E_POINTER;
   VariantInit(result);
   const Hold hold(this);
-  return E_NOTIMPL;
+  store_.read(*Spec, *result);
+  return S_OK;
 } catch (...) {
   return status_from_current_exception();
 }
@@ -111,14 +112,16 @@ HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) n
   if (!Getdata || !AddData || !result) return E_POINTER;
   VariantInit(result);
   const Hold hold(this);
-  return E_NOTIMPL;
+  store_.indata(*Getdata, *AddData);
+  return S_OK;
 }
 
 HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
   const Hold hold(this);
-  return E_NOTIMPL;
+  store_.read_sub(*result);
+  return S_OK;
 } catch (...) {
   return status_from_current_exception();
 }
