@@ -152,6 +152,7 @@ class Var {
     if (desc_) info_->ReleaseVarDesc(desc_);
   }
   const VARDESC* operator->() const { return desc_; }
+  const VARDESC* get() const { return desc_; }
 
  private:
   ITypeInfo* info_;
@@ -455,7 +456,7 @@ TEST_F(TypeLibrary, EnumerationMembersAndRecordFields) {
       EXPECT_EQ(var->wVarFlags, 0);
       EXPECT_EQ(describe(type.info(), var->elemdescVar.tdesc), field.type);
       if (want.kind == VAR_CONST)
-        EXPECT_EQ(constant_value(var.operator->()), field.value);
+        EXPECT_EQ(constant_value(var.get()), field.value);
       else
         EXPECT_EQ(var->oInst, static_cast<ULONG>(field.value));
       const Doc doc = documentation(type.info(), var->memid);
@@ -539,8 +540,8 @@ TEST_F(TypeLibrary, HeaderEnumerationsAndRecordMatch) {
     ASSERT_EQ(type.attr().cVars, header[t].size());
     for (UINT i = 0; i < header[t].size(); ++i) {
       Var var(type.info(), i);
-      const LONG library = kVars[t].kind == VAR_CONST ? constant_value(var.operator->())
-                                                      : static_cast<LONG>(var->oInst);
+      const LONG library =
+          kVars[t].kind == VAR_CONST ? constant_value(var.get()) : static_cast<LONG>(var->oInst);
       EXPECT_EQ(library, header[t][i]) << kVars[t].vars[i].name;
     }
   }
@@ -575,7 +576,7 @@ TEST_F(TypeLibrary, AgreesWithWidlReadingOfTheIdl) {
       EXPECT_EQ(documentation(theirs.info(), other->memid).name,
                 documentation(ours.info(), mine->memid).name);
       if (mine->varkind == VAR_CONST)
-        EXPECT_EQ(constant_value(other.operator->()), constant_value(mine.operator->()));
+        EXPECT_EQ(constant_value(other.get()), constant_value(mine.get()));
       else  // widl places VARIANT fields at multiples of 8: only the types are compared
         EXPECT_EQ(describe(theirs.info(), other->elemdescVar.tdesc),
                   describe(ours.info(), mine->elemdescVar.tdesc));
