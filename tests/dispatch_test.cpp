@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "coerce.h"
-#include "event_pump.h"
 #include "failure.h"
+#include "seams.h"
 #include "values.h"
 
 namespace quilmar::test {
@@ -145,8 +145,8 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
   }
 
   // Parameter names give their positions, for named arguments.
-  Text indata = T("Indata"), add = T("adddata"), get = T("GETDATA"), spec = T("Spec");
-  LPOLESTR names[] = {indata.data(), add.data(), get.data(), spec.data()};
+  Text indata = T("Indata"), add = T("adddata"), get = T("GETDATA"), read_param = T("Spec");
+  LPOLESTR names[] = {indata.data(), add.data(), get.data(), read_param.data()};
   DISPID ids[4] = {};
   EXPECT_EQ(o->GetIDsOfNames(IID_NULL, names, 4, 0, ids), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(ids[0], 0x60030009);
@@ -315,23 +315,23 @@ TEST(Dispatch, KeysAndPayloadsTravelByValueAndByReference) {
   EXPECT_EQ(invoke(o.p, "Indata", kMethod, {*text("a")}).hr, S_OK);  // payload left out
   EXPECT_EQ(get_long(o.p, "DataNumber"), 3);
 
-  Variant spec = i2(START_READ);  // script variables hold small numbers as I2
-  VARIANT spec_ref = by_ref(*spec.get());
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {spec_ref})), T("a"));
+  Variant mode = i2(START_READ);  // script variables hold small numbers as I2
+  VARIANT mode_ref = by_ref(*mode.get());
+  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("a"));
   EXPECT_EQ(text_result(invoke(o.p, "ReadSub", kScriptGet)), T(""));  // the text "", not Empty
-  *spec.get() = *i2(READ_NEXT);
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {spec_ref})), T("c"));
+  *mode.get() = *i2(READ_NEXT);
+  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("c"));
   r = invoke(o.p, "ReadSub", kScriptGet);
   EXPECT_EQ(r.result->vt, VT_R8);
-  EXPECT_EQ(r.result->dblVal, 2.5);
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {spec_ref})), T("m"));
+  EXPECT_EQ(double{r.result->dblVal}, 2.5);  // a copy: the stand-in packs to 4
+  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("m"));
   r = invoke(o.p, "ReadSub", kScriptGet);
   EXPECT_EQ(r.result->vt, VT_I4);
   EXPECT_EQ(r.result->lVal, 1);
-  EXPECT_EQ(spec->vt, VT_I2);  // untouched while keys remain
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {spec_ref})), T(""));
-  EXPECT_EQ(spec->vt, VT_I4);
-  EXPECT_EQ(spec->lVal, FAULT);
+  EXPECT_EQ(mode->vt, VT_I2);  // untouched while keys remain
+  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T(""));
+  EXPECT_EQ(mode->vt, VT_I4);
+  EXPECT_EQ(mode->lVal, FAULT);
 }
 
 TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
@@ -343,7 +343,7 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
   const VARIANT by_value = *i4(READ_NEXT);
   const struct {
     const char* what;
-    VARIANT spec;
+    VARIANT mode;
   } rows[] = {
       {"Variant variable holding text", by_ref(*variable.get())},
       {"LONG variable", typed_ref(VT_I4, &as_long)},
@@ -354,7 +354,7 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
   };
   for (const auto& row : rows) {
     Object o;  // empty: the first step finds no key
-    const Outcome r = invoke(o.p, "Read", kMethod, {row.spec});
+    const Outcome r = invoke(o.p, "Read", kMethod, {row.mode});
     EXPECT_EQ(r.hr, S_OK) << row.what;
     EXPECT_EQ(text_result(r), T("")) << row.what;
   }
@@ -383,8 +383,8 @@ class FailingTarget final : public _clsAVLt {
     return dispatch::invoke(*this, id, riid, flags, params, result, excep, arg_error);
   }
   // A walk that moved onto a slot outside the table after deciding on FAULT.
-  HRESULT STDMETHODCALLTYPE Read(MODEVAL* spec, VARIANT* result) override {
-    *spec = FAULT;
+  HRESULT STDMETHODCALLTYPE Read(MODEVAL* mode, VARIANT* result) override {
+    *mode = FAULT;
     *result = *i4(1);
     return kSubscriptOutOfRange;
   }
@@ -400,7 +400,7 @@ class FailingTarget final : public _clsAVLt {
 
 TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
   FailingTarget target;
-  Variant spec = i4(READ_NEXT);
+  Variant mode = i4(READ_NEXT);
   const struct {
     const char* member;
     WORD flags;
@@ -408,7 +408,7 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
     SCODE scode;
     const char* description;
   } rows[] = {
-      {"Read", kScriptGet, {by_ref(*spec.get())}, kSubscriptOutOfRange, "Subscript out of range"},
+      {"Read", kScriptGet, {by_ref(*mode.get())}, kSubscriptOutOfRange, "Subscript out of range"},
       {"ReadSub", kScriptGet, {}, kSubscriptOutOfRange, "Subscript out of range"},
       {"MemorySize", kGet, {}, kOverflow, "Overflow"},
       {"Alloc", kMethod, {}, E_OUTOFMEMORY, "Out of memory"},
@@ -421,7 +421,7 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
     EXPECT_EQ(r.source, T("Quilmar.clsAVLt")) << row.member;
     EXPECT_EQ(r.result->vt, VT_EMPTY) << row.member;
   }
-  EXPECT_EQ(spec->lVal, READ_NEXT);  // a failed Read writes nothing back
+  EXPECT_EQ(mode->lVal, READ_NEXT);  // a failed Read writes nothing back
 }
 
 TEST(Dispatch, AFailureLeavesTheObjectUsable) {
@@ -446,14 +446,13 @@ TEST(Dispatch, InvokeHoldsTheObjectWhenTheClientReleasesItMidCall) {
     Object o;
     d = std::exchange(o.p, nullptr);  // the client's only reference, released in the pump below
   }
-  int pumps = 0;
-  const auto old = set_event_pump_hook([&] {
-    if (pumps++ == 0) d->Release();  // the client's last reference
+  bool released = false;
+  PumpSpy pump([&] {
+    if (!std::exchange(released, true)) d->Release();
   });
   const Outcome r = invoke(d, 0x60030005, kMethod, {*i4(START_READ)});
-  set_event_pump_hook(old);
   EXPECT_EQ(r.hr, S_OK);
-  EXPECT_EQ(pumps, 1);
+  EXPECT_TRUE(released);
   EXPECT_EQ(DllCanUnloadNow(), S_OK);  // gone once the call returned
 }
 

@@ -93,9 +93,9 @@ namespace {
 
 HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
   const LONG given = args.as_long(0);
-  auto spec = static_cast<MODEVAL>(given);
-  const HRESULT hr = target.Read(&spec, &result);
-  if (SUCCEEDED(hr) && spec != given) args.write_back(0, spec);  // FAULT at the end of the order
+  auto mode = static_cast<MODEVAL>(given);
+  const HRESULT hr = target.Read(&mode, &result);
+  if (SUCCEEDED(hr) && mode != given) args.write_back(0, mode);  // FAULT at the end of the order
   return hr;
 }
 
