@@ -110,14 +110,6 @@ VARIANT typed_ref(VARTYPE kind, void* target) {
   return r;
 }
 
-VARIANT left_out() {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_ERROR;
-  v.scode = DISP_E_PARAMNOTFOUND;
-  return v;
-}
-
 Text text_result(const Outcome& o) {
   EXPECT_EQ(o.result->vt, VT_BSTR) << describe(*o.result);
   return o.result->vt == VT_BSTR ? Text(o.result->bstrVal, SysStringLen(o.result->bstrVal))
@@ -180,37 +172,24 @@ TEST(Dispatch, PropertiesAreReadWithEitherKindOfAccess) {
 }
 
 TEST(Dispatch, EgnoreIsWrittenAndReadUnderOneId) {
-  Variant one = i4(1);
+  Variant one = i4(1), seven = text(" 7 ");
   const struct {
     const char* what;
-    VARIANT value;
+    std::vector<VARIANT> positional;
+    std::vector<Named> named;
     LONG expected;
   } rows[] = {
-      {"I2", *i2(2), 2},
-      {"R8 1.5 (half to even)", *r8(1.5), 2},
-      {"R8 2.5 (half to even)", *r8(2.5), 2},
-      {"Boolean", *boolean(true), -1},
-      {"Empty", *empty(), 0},
-      {"currency 1.5", *currency(15000), 2},
-      {"decimal -2.5", *decimal(true, 1, 0, 25), -2},
-      {"UI4", *ui4(7), 7},
-      {"I8", *i8(-9), -9},
-      {"Variant variable", by_ref(*one.get()), 1},
+      {"named I2", {}, {{DISPID_PROPERTYPUT, *i2(2)}}, 2},
+      {"named R8 2.5 (half to even)", {}, {{DISPID_PROPERTYPUT, *r8(2.5)}}, 2},
+      {"named text", {}, {{DISPID_PROPERTYPUT, *seven}}, 7},
+      {"named Variant variable", {}, {{DISPID_PROPERTYPUT, by_ref(*one.get())}}, 1},
+      {"positional", {*i4(USE_LAST_DATA)}, {}, USE_LAST_DATA},
   };
   for (const auto& row : rows) {
     Object o;
-    const DISPID id = id_of(o.p, "Egnore");
-    EXPECT_EQ(invoke(o.p, id, kPut, {}, {{DISPID_PROPERTYPUT, row.value}}).hr, S_OK) << row.what;
+    EXPECT_EQ(invoke(o.p, "Egnore", kPut, row.positional, row.named).hr, S_OK) << row.what;
     EXPECT_EQ(get_long(o.p, "Egnore"), row.expected) << row.what;
   }
-  // Texts own memory: kept apart so each row's Variant outlives its call.
-  Object o;
-  Variant seven = text(" 7 ");
-  EXPECT_EQ(invoke(o.p, "Egnore", kPut, {}, {{DISPID_PROPERTYPUT, *seven}}).hr, S_OK);
-  EXPECT_EQ(get_long(o.p, "Egnore"), 7);
-  // A positional value is taken as well.
-  EXPECT_EQ(invoke(o.p, "Egnore", kPut, {*i4(USE_LAST_DATA)}).hr, S_OK);
-  EXPECT_EQ(get_long(o.p, "Egnore"), USE_LAST_DATA);
 }
 
 TEST(Dispatch, AllocConvertsSizOrSuppliesItsDefault) {
@@ -224,7 +203,7 @@ TEST(Dispatch, AllocConvertsSizOrSuppliesItsDefault) {
     bool built;
   } rows[] = {
       {"left out", {}, {}, 100000, true},
-      {"passed as missing", {left_out()}, {}, 100000, true},
+      {"passed as missing", {*error(DISP_E_PARAMNOTFOUND)}, {}, 100000, true},
       {"R8 10.5", {*r8(10.5)}, {}, 10, true},
       {"I2", {*i2(50)}, {}, 50, true},
       {"numeric text", {*half}, {}, 12, true},
@@ -249,7 +228,8 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   Variant two = text("two"), x = text("x"), y = text("y");
   VARIANT object;
   VariantInit(&object);
-  object.vt = VT_DISPATCH;  // not owned; the object itself is set per row below
+  object.vt = VT_DISPATCH;
+  object.pdispVal = nullptr;
   const struct {
     const char* member;
     WORD flags;
@@ -264,7 +244,7 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
       {"Indata", kMethod, {*x, *y, *x}, {}, DISP_E_BADPARAMCOUNT, kUnset},
       {"MemorySize", kScriptGet, {*i4(1)}, {}, DISP_E_BADPARAMCOUNT, kUnset},
       {"Egnore", kPut, {}, {}, DISP_E_BADPARAMCOUNT, kUnset},
-      {"Indata", kMethod, {left_out(), *x}, {}, DISP_E_PARAMNOTOPTIONAL, 1},
+      {"Indata", kMethod, {*error(DISP_E_PARAMNOTFOUND), *x}, {}, DISP_E_PARAMNOTOPTIONAL, 1},
       {"Indata", kMethod, {}, {{1, *x}}, DISP_E_PARAMNOTOPTIONAL, kUnset},
       {"Read", kMethod, {*null()}, {}, DISP_E_TYPEMISMATCH, 0},
       {"Read", kMethod, {*two}, {}, DISP_E_TYPEMISMATCH, 0},
@@ -286,13 +266,7 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   for (const auto& row : rows) {
     ++line;
     Object o;
-    auto positional = row.positional;
-    auto named = row.named;
-    for (VARIANT& v : positional)
-      if (v.vt == VT_DISPATCH) v.pdispVal = o.p;
-    for (Named& n : named)
-      if (n.value.vt == VT_DISPATCH) n.value.pdispVal = o.p;
-    const Outcome r = invoke(o.p, row.member, row.flags, positional, named);
+    const Outcome r = invoke(o.p, row.member, row.flags, row.positional, row.named);
     EXPECT_EQ(r.hr, row.hr) << "row " << line << " " << row.member;
     EXPECT_EQ(r.arg_error, row.arg_error) << "row " << line << " " << row.member;
     EXPECT_EQ(r.result->vt, VT_EMPTY) << "row " << line << " " << row.member;
@@ -456,16 +430,6 @@ TEST(Dispatch, InvokeHoldsTheObjectWhenTheClientReleasesItMidCall) {
   EXPECT_EQ(DllCanUnloadNow(), S_OK);  // gone once the call returned
 }
 
-TEST(Dispatch, NoTypeDescriptionWhereNoLibraryIsEmbedded) {
-  Object o;  // the test program carries no type library
-  UINT count = 7;
-  EXPECT_EQ(o->GetTypeInfoCount(&count), S_OK);
-  EXPECT_EQ(count, 0u);
-  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
-  EXPECT_TRUE(FAILED(o->GetTypeInfo(0, 0, &info)));
-  EXPECT_EQ(info, nullptr);
-}
-
 TEST(Coerce, ArgumentsConvertAsScriptsExpect) {
   const LONG mismatch = std::numeric_limits<LONG>::min() + 1, overflow = mismatch + 1;
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -476,7 +440,6 @@ TEST(Coerce, ArgumentsConvertAsScriptsExpect) {
     float as_float;
     HRESULT float_hr;
   } rows[] = {
-      {"I1", i1(-5), -5, -5, S_OK},
       {"UI4 above LONG", ui4(0x80000000u), overflow, 2147483648.0f, S_OK},
       {"I8 below LONG", i8(-2147483649LL), overflow, -2147483649.0f, S_OK},
       {"UI8 huge", ui8(~0ULL), overflow, 18446744073709551616.0f, S_OK},
@@ -487,18 +450,15 @@ TEST(Coerce, ArgumentsConvertAsScriptsExpect) {
       {"R8 1e39", r8(1e39), overflow, 0, DISP_E_OVERFLOW},
       {"R8 infinity", r8(HUGE_VAL), overflow, 0, DISP_E_OVERFLOW},
       {"R8 NaN", r8(std::nan("")), overflow, nan, S_OK},
-      {"date", date(2.5), 2, 2.5f, S_OK},
       {"currency -2.5", currency(-25000), -2, -2.5f, S_OK},
       {"currency 2.5001", currency(25001), 3, 2.5001f, S_OK},
       {"decimal 0.5", decimal(false, 1, 0, 5), 0, 0.5f, S_OK},
       {"decimal 2.5000000000000000000001", decimal(false, 22, 0x54B, 0x40B1F852BDA00001ULL), 3,
        2.5f, S_OK},
       {"decimal 2^64 (96 bits)", decimal(false, 0, 1, 0), overflow, 18446744073709551616.0f, S_OK},
-      {"Boolean false", boolean(false), 0, 0, S_OK},
       {"Empty", empty(), 0, 0, S_OK},
       {"text with blanks and sign", text("  -12 "), -12, -12, S_OK},
       {"text with exponent", text("2.5E+3"), 2500, 2500, S_OK},
-      {"text .5", text(".5"), 0, 0.5f, S_OK},
       {"text 1e400", text("1e400"), overflow, 0, DISP_E_OVERFLOW},
       {"empty text", text(""), mismatch, 0, DISP_E_TYPEMISMATCH},
       {"text 1.2.3", text("1.2.3"), mismatch, 0, DISP_E_TYPEMISMATCH},

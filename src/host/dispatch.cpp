@@ -151,51 +151,37 @@ HRESULT call_get_version(_clsAVLt& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
+constexpr Call call_get_egnore = call_get_long<EGN_MOD, &_clsAVLt::get_Egnore>;
+constexpr Call call_memory_size = call_get_long<LONG, &_clsAVLt::get_MemorySize>;
+constexpr Call call_data_number = call_get_long<LONG, &_clsAVLt::get_DataNumber>;
+
+constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
+
+// clang-format off
 constexpr Member kMembers[] = {
-    {0x60030005, OLESTR("Read"), DISPATCH_METHOD, 1, 1, {OLESTR("Spec")}, call_read},
-    {0x60030008, OLESTR("Alloc"), DISPATCH_METHOD, 1, 0, {OLESTR("Siz")}, call_alloc},
-    {0x60030009,
-     OLESTR("Indata"),
-     DISPATCH_METHOD,
-     2,
-     1,
-     {OLESTR("Getdata"), OLESTR("AddData")},
-     call_indata},
-    {0x6003000A, OLESTR("ReadSub"), DISPATCH_METHOD, 0, 0, {}, call_read_sub},
-    {0x68030003, OLESTR("Egnore"), DISPATCH_PROPERTYPUT, 1, 1, {}, call_put_egnore},
-    {0x68030003,
-     OLESTR("Egnore"),
-     DISPATCH_PROPERTYGET,
-     0,
-     0,
-     {},
-     call_get_long<EGN_MOD, &_clsAVLt::get_Egnore>},
-    {0x68030002,
-     OLESTR("MemorySize"),
-     DISPATCH_PROPERTYGET,
-     0,
-     0,
-     {},
-     call_get_long<LONG, &_clsAVLt::get_MemorySize>},
-    {0x68030001,
-     OLESTR("DataNumber"),
-     DISPATCH_PROPERTYGET,
-     0,
-     0,
-     {},
-     call_get_long<LONG, &_clsAVLt::get_DataNumber>},
-    {0x68030000, OLESTR("GetVersion"), DISPATCH_PROPERTYGET, 0, 0, {}, call_get_version},
+  // id        name          kind     args required  parameter names          call
+  {0x60030005, "Read",       kMethod, 1, 1,          {"Spec"},                call_read},
+  {0x60030008, "Alloc",      kMethod, 1, 0,          {"Siz"},                 call_alloc},
+  {0x60030009, "Indata",     kMethod, 2, 1,          {"Getdata", "AddData"},  call_indata},
+  {0x6003000A, "ReadSub",    kMethod, 0, 0,          {},                      call_read_sub},
+  {0x68030003, "Egnore",     kPut,    1, 1,          {},                      call_put_egnore},
+  {0x68030003, "Egnore",     kGet,    0, 0,          {},                      call_get_egnore},
+  {0x68030002, "MemorySize", kGet,    0, 0,          {},                      call_memory_size},
+  {0x68030001, "DataNumber", kGet,    0, 0,          {},                      call_data_number},
+  {0x68030000, "GetVersion", kGet,    0, 0,          {},                      call_get_version},
 };
+// clang-format on
 
 OLECHAR fold(OLECHAR c) noexcept {
   return c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
 }
 
-bool same_name(const OLECHAR* a, const OLECHAR* b) noexcept {
-  if (!a || !b) return false;
-  for (; *a && *b; ++a, ++b)
-    if (fold(*a) != fold(*b)) return false;
-  return *a == *b;
+// Our names are ASCII; the caller's are compared letter for letter, ignoring case.
+bool same_name(const char* ours, const OLECHAR* theirs) noexcept {
+  if (!ours || !theirs) return false;
+  for (; *ours && *theirs; ++ours, ++theirs)
+    if (fold(static_cast<OLECHAR>(*ours)) != fold(*theirs)) return false;
+  return *ours == 0 && *theirs == 0;
 }
 
 const Member* find_by_name(const OLECHAR* name) noexcept {
@@ -254,7 +240,8 @@ HRESULT invoke(_clsAVLt& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS*
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const Member* m = find(id, flags);
   if (!m) return DISP_E_MEMBERNOTFOUND;
-  if (!params) return E_INVALIDARG;
+  DISPPARAMS none = {};
+  if (!params) params = &none;  // callers of property reads sometimes pass no arguments at all
   Variant discarded;
   VARIANT& out = result ? *result : *discarded.get();
   if (result) VariantInit(result);

@@ -15,11 +15,11 @@ using Call = HRESULT (*)(_clsAVLt& target, const Arguments& args, VARIANT& resul
 
 struct Member {
   DISPID id;
-  const OLECHAR* name;
-  WORD kind;                          // DISPATCH_METHOD, _PROPERTYGET or _PROPERTYPUT
-  UINT arg_count;                     // parameters declared
-  UINT required;                      // of which the first `required` are not optional
-  const OLECHAR* params[kMaxParams];  // names for named arguments; nullptr where unnamed
+  const char* name;
+  WORD kind;                       // DISPATCH_METHOD, _PROPERTYGET or _PROPERTYPUT
+  UINT arg_count;                  // parameters declared
+  UINT required;                   // of which the first `required` are not optional
+  const char* params[kMaxParams];  // names for named arguments; nullptr where unnamed
   Call call;
 };
 
