@@ -281,11 +281,10 @@ bool has_text(const VARIANT& v) noexcept {
   }
 }
 
-Order compare(const VARIANT& va, const VARIANT& vb) {
+Order compare_any(const VARIANT& va, const VARIANT& vb) {
   // The common cases first: two values of one kind that compare directly.
   if (va.vt == vb.vt) {
     switch (va.vt) {
-      case VT_I4: return order_of(three_way(va.lVal, vb.lVal));
       case VT_I2: return order_of(three_way(va.iVal, vb.iVal));
       case VT_BSTR: {
         const BSTR x = load<BSTR>(&va.bstrVal), y = load<BSTR>(&vb.bstrVal);

@@ -18,8 +18,8 @@ struct Place {
 
 }  // namespace
 
-// Starts fetching both children while the key is compared here: for text keys the compare waits
-// on the text's own memory, and the next level's record then arrives meanwhile.
+// Starts fetching both children while a text key is compared here: the compare waits on the
+// text's own memory, and the next level's record arrives meanwhile.
 void Store::prefetch_children(const AVLtree& node) const noexcept {
   for (const float link : {node.Small, node.Big}) {
     if (is_link(link) && link < static_cast<float>(tree_.size()))
@@ -54,11 +54,12 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
   if (!has_text(key) || !can_be_ordered(key)) fail(DISP_E_TYPEMISMATCH);
 
   Place place;
+  const bool text_key = read_through(key).vt == VT_BSTR;
   const std::int32_t root = to_int32(root_index_);
   std::int32_t current = root;
   for (;;) {
     AVLtree& node = at(current);
-    prefetch_children(node);
+    if (text_key) prefetch_children(node);
     // Keys that read as free are never stored, so only the top can be free: in an empty tree.
     if (current == root && !has_text(node.Data)) break;
     place.parent = current;
