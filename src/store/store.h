@@ -54,11 +54,28 @@ class Store {
   MODEVAL read_mode() const noexcept { return read_mode_; }
 
  private:
+  // A growth of the table that could not be had; the warning shows the size asked for.
+  struct GrowthRefused {
+    float size;
+  };
+
+  // The record in `slot`; a subscript-out-of-range failure outside the table.
+  AVLtree& at(std::int32_t slot) {
+    if (slot < 0 || static_cast<std::size_t>(slot) >= tree_.size()) fail(kSubscriptOutOfRange);
+    return tree_[static_cast<std::size_t>(slot)];
+  }
+  AVLtree& at(float slot) { return at(to_int32(slot)); }
+  const AVLtree& at(float slot) const { return const_cast<Store*>(this)->at(slot); }
+
   void insert(const VARIANT& key, const VARIANT& payload);
+  void make_room(std::int32_t slot);
   void rebalance(std::int32_t slot, BALANCESTS side);
+  void rotate(std::int32_t slot, BALANCESTS side);
   float next_index(float& idx);
   float back_index(float& idx);
-  void warn() noexcept;
+  float step(float& idx, BALANCESTS side);
+  void descend(float& idx, BALANCESTS side);
+  void warn(float shown_size) noexcept;
 
   NodeTable tree_;
   float count_ = 0;

@@ -15,3 +15,33 @@ std::size_t first_used_slot(const NodeTable& t, std::size_t from) {
 }
 
 }  // namespace quilmar::test
+
+#include <cmath>
+
+#include "values.h"
+
+namespace quilmar::test {
+
+Shape shape(const Store& s, int slot) {
+  const AVLtree& r = s.table()[static_cast<std::size_t>(slot)];
+  return {slot, static_cast<int>(r.Parent), static_cast<int>(r.Small), static_cast<int>(r.Big),
+          r.Balance};
+}
+
+std::string describe(const Shape& n) {
+  return "slot " + std::to_string(n.slot) + ": parent " + std::to_string(n.parent) + " small " +
+         std::to_string(n.small) + " big " + std::to_string(n.big) + " balance " +
+         std::to_string(n.balance);
+}
+
+Snapshot snapshot(const Store& s) {
+  Snapshot snap{{}, {}, {}, s.count(), s.alloc_size(), s.current_index(), s.read_mode()};
+  for (std::size_t i = 0; i < s.table().size(); ++i) {
+    snap.shapes.push_back(shape(s, static_cast<int>(i)));
+    snap.keys.push_back(test::describe(s.table()[i].Data));
+    snap.payloads.push_back(test::describe(s.table()[i].SubData));
+  }
+  return snap;
+}
+
+}  // namespace quilmar::test

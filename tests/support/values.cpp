@@ -106,6 +106,15 @@ std::string describe(const VARIANT& v) {
     case VT_I8: std::snprintf(buf, sizeof buf, "I8 %lld", static_cast<long long>(r.llVal)); break;
     case VT_R4: std::snprintf(buf, sizeof buf, "R4 %.9g", r.fltVal); break;
     case VT_R8: std::snprintf(buf, sizeof buf, "R8 %.17g", r.dblVal); break;
+    case VT_UI1: std::snprintf(buf, sizeof buf, "UI1 %u", r.bVal); break;
+    case VT_UI8:
+      std::snprintf(buf, sizeof buf, "UI8 %llu", static_cast<unsigned long long>(r.ullVal));
+      break;
+    case VT_BOOL: return r.boolVal ? "BOOL True" : "BOOL False";
+    case VT_CY:
+      std::snprintf(buf, sizeof buf, "CY %lld", static_cast<long long>(r.cyVal.int64));
+      break;
+    case VT_DATE: std::snprintf(buf, sizeof buf, "DATE %.17g", r.date); break;
     case VT_BSTR:
       return "BSTR \"" +
              to_utf8(TextView(r.bstrVal ? r.bstrVal : OLESTR(""), SysStringLen(r.bstrVal))) + "\"";

@@ -1,0 +1,230 @@
+// Insertion: where keys go, the duplicate policies, growth, refusals and the two messages.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "avl_object.h"
+#include "seams.h"
+#include "store_view.h"
+#include "values.h"
+#include "verifier.h"
+
+namespace quilmar::test {
+namespace {
+
+Store fresh(float siz = 100) {
+  Store s;
+  s.alloc(siz);
+  return s;
+}
+
+void put(Store& s, const Variant& key, const Variant& payload = text("")) {
+  s.indata(*key, *payload);
+}
+
+std::string key_at(const Store& s, int slot) {
+  return describe(s.table()[slot].Data);
+}
+std::string payload_at(const Store& s, int slot) {
+  return describe(s.table()[slot].SubData);
+}
+
+struct ShapeRow {
+  const char* label;
+  std::vector<LONG> keys;
+  std::vector<Shape> expected;  // the slots named; the rest are not checked here
+};
+
+TEST(Insert, PlacesKeysAsTheWalkFindsThem) {
+  const ShapeRow rows[] = {
+      {"first key in slot 0", {5}, {{0, -1, -1, -1, BALANCED}}},
+      {"smaller key under slot 0, no rebalancing",
+       {5, 3},
+       {{0, -1, 1, -1, BALANCED}, {1, 0, -1, -1, BALANCED}}},
+      {"bigger key on the big side", {5, 9}, {{0, -1, -1, 1, BALANCED}, {1, 0, -1, -1, BALANCED}}},
+      {"a duplicate goes to the big side", {5, 5}, {{0, -1, -1, 1, BALANCED}}},
+      {"5 7 5: the duplicate passes 5, then goes under 7",
+       {5, 7, 5},
+       {{0, -1, -1, 1, BALANCED}, {1, 0, 2, -1, SMALLV}, {2, 1, -1, -1, BALANCED}}},
+      {"grandchild leans its parent",
+       {13, 3, 1},
+       {{0, -1, 1, -1, BALANCED}, {1, 0, 2, -1, SMALLV}, {2, 1, -1, -1, BALANCED}}},
+  };
+  for (const ShapeRow& row : rows) {
+    Store s = fresh();
+    for (LONG k : row.keys) put(s, i4(k));
+    EXPECT_EQ(s.data_number(), static_cast<LONG>(row.keys.size())) << row.label;
+    for (const Shape& want : row.expected)
+      EXPECT_EQ(describe(shape(s, want.slot)), describe(want)) << row.label;
+    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+  }
+}
+
+TEST(Insert, StoresCopiesOfKeyAndPayload) {
+  Store s = fresh();
+  Variant key = text("m"), payload = i4(1);
+  VARIANT key_ref = by_ref(*key.get()), payload_ref = by_ref(*payload.get());
+  s.indata(key_ref, payload_ref);
+  key.get()->bstrVal[0] = u'z';
+  *payload.get() = *i4(2).get();  // the caller's variable changes afterwards
+  EXPECT_EQ(key_at(s, 0), "BSTR \"m\"");
+  EXPECT_EQ(payload_at(s, 0), "I4 1");
+  EXPECT_EQ(s.table()[0].Data.vt, VT_BSTR);  // a value, never a reference into the caller
+  put(s, text("c"));
+  EXPECT_EQ(payload_at(s, 1), "BSTR \"\"");
+}
+
+TEST(Insert, DuplicatePoliciesDecideWhatAnEqualKeyDoes) {
+  const struct {
+    const char* label;
+    LONG policy;
+    Variant second_key;
+    LONG count;
+    std::string key0, payload0;
+  } rows[] = {
+      {"keep every copy", NOT_EGNORE, i4(5), 2, "I4 5", "BSTR \"a\""},
+      {"keep the first", USE_FIRST_DATA, i4(5), 1, "I4 5", "BSTR \"a\""},
+      {"the last replaces", USE_LAST_DATA, i4(5), 1, "I4 5", "BSTR \"b\""},
+      {"the last replaces the key's type too", USE_LAST_DATA, r8(5.0), 1, "R8 5", "BSTR \"b\""},
+      {"an equal I2 replaces an I4", USE_LAST_DATA, i2(5), 1, "I2 5", "BSTR \"b\""},
+      {"a policy outside the three keeps every copy", 7, i4(5), 2, "I4 5", "BSTR \"a\""},
+      {"a negative policy keeps every copy", -1, i2(5), 2, "I4 5", "BSTR \"a\""},
+  };
+  for (const auto& row : rows) {
+    Store s = fresh();
+    s.set_egnore(static_cast<EGN_MOD>(row.policy));
+    put(s, i4(5), text("a"));
+    BoxCapture boxes;
+    put(s, row.second_key, text("b"));
+    EXPECT_EQ(s.data_number(), row.count) << row.label;
+    EXPECT_EQ(key_at(s, 0), row.key0) << row.label;
+    EXPECT_EQ(payload_at(s, 0), row.payload0) << row.label;
+    EXPECT_TRUE(boxes.boxes().empty()) << row.label;
+    EXPECT_EQ(s.egnore(), row.policy) << row.label;
+    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+  }
+}
+
+TEST(Insert, GrowsOneHundredSlotsRightAfterTheLastIsUsed) {
+  const struct {
+    float alloc;
+    int keys;
+    LONG memory_size;
+  } rows[] = {
+      {100, 100, 100}, {100, 101, 200}, {100, 200, 200}, {100, 201, 300},
+      {0, 1, 100},     {0, 0, 0},       {2, 3, 102},
+  };
+  for (const auto& row : rows) {
+    Store s = fresh(row.alloc);
+    for (int k = 0; k < row.keys; ++k) put(s, i4(k));
+    EXPECT_EQ(s.data_number(), row.keys) << row.alloc << " " << row.keys;
+    EXPECT_EQ(s.memory_size(), row.memory_size) << row.alloc << " " << row.keys;
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+  }
+}
+
+TEST(Insert, FractionalSizeFillsToTheRoundedBoundThenRefuses) {
+  Store s = fresh(10.5f);  // slots 0 to 10; Count never equals 10.5, so no growth
+  BoxCapture boxes;
+  for (int k = 0; k < 12; ++k) put(s, i4(k));
+  EXPECT_EQ(s.data_number(), 11);
+  EXPECT_EQ(s.memory_size(), 10);
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.boxes()[0].text, warning_text("10.5"));
+  EXPECT_EQ(shape(s, 10).small + shape(s, 10).big, -2);  // no link left to the refused slot
+  EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+}
+
+TEST(Insert, RefusedKeysLeaveTheStoreAsItWas) {
+  VARIANT object;
+  VariantInit(&object);
+  object.vt = VT_UNKNOWN;
+  object.punkVal = nullptr;
+  Variant refused[] = {text(""),
+                       empty(),
+                       null(),
+                       r8(std::nan("")),
+                       r4(std::numeric_limits<float>::quiet_NaN()),
+                       error(0x80020004),
+                       Variant(object)};
+  for (bool empty_store : {true, false}) {
+    for (Variant& key : refused) {
+      Store s = fresh();
+      if (!empty_store)
+        for (LONG k : {50, 20, 80, 10}) put(s, i4(k), i4(k * 2));
+      const Snapshot before = snapshot(s);
+      BoxCapture boxes;
+      put(s, key, i4(1));
+      ASSERT_EQ(boxes.boxes().size(), 1u) << describe(*key);
+      EXPECT_EQ(boxes.boxes()[0].title, "WARNING");
+      EXPECT_EQ(boxes.boxes()[0].text, warning_text("100"));
+      EXPECT_EQ(boxes.boxes()[0].buttons, 0u);
+      EXPECT_TRUE(snapshot(s) == before) << describe(*key);
+    }
+  }
+}
+
+TEST(Insert, AfterAFailedAllocTheWarningShowsTheSizeAskedFor) {
+  Store s = fresh();
+  EXPECT_FALSE(s.alloc(-1));
+  BoxCapture boxes;
+  put(s, text("a"));
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.boxes()[0].text, warning_text("-1"));
+  EXPECT_EQ(s.data_number(), 0);
+}
+
+TEST(Insert, FailedGrowthLosesNothingAndTheNextKeyTriesAgain) {
+  Store s = fresh();
+  for (int k = 0; k < 100; ++k) put(s, i4(k));
+  const Snapshot before = snapshot(s);
+  BoxCapture boxes;
+  {
+    const auto old = set_table_allocation_hook([](std::size_t) { return false; });
+    put(s, i4(100));
+    set_table_allocation_hook(old);
+  }
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.boxes()[0].text, warning_text("200"));  // the size that could not be had
+  EXPECT_TRUE(snapshot(s) == before);
+  put(s, i4(100));
+  EXPECT_EQ(s.data_number(), 101);
+  EXPECT_EQ(s.memory_size(), 200);
+  EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+}
+
+TEST(Insert, WarningTextIsExactByteForByte) {
+  Store s = fresh(0);
+  BoxCapture boxes;
+  s.alloc(-1);
+  put(s, i4(1));
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  const std::string want = "Quilmar.DLL No Memory.\x0D\x0A(AllocSize=-1 Failed)";
+  EXPECT_EQ(boxes.boxes()[0].text, want);
+}
+
+TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
+  IClassFactory* factory = nullptr;
+  _clsAVLt* store = nullptr;
+  ASSERT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&store)), S_OK);
+  BoxCapture boxes;
+  Variant good = i4(1), payload = text(""), refused = null();
+  EGN_MOD first = USE_FIRST_DATA;
+  for (VARIANT* key : {good.get(), good.get(), refused.get()}) {
+    Variant result = r8(1);
+    VariantClear(result.get());
+    result.get()->vt = VT_I4;
+    EXPECT_EQ(store->Indata(key, payload.get(), result.get()), S_OK);
+    EXPECT_EQ(result->vt, VT_EMPTY);
+    store->put_Egnore(&first);
+  }
+  EXPECT_EQ(boxes.boxes().size(), 1u);
+  store->Release();
+  factory->Release();
+}
+
+}  // namespace
+}  // namespace quilmar::test

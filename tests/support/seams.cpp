@@ -1,0 +1,31 @@
+#include "seams.h"
+
+namespace quilmar::test {
+
+BoxCapture::BoxCapture() {
+  previous_ = set_message_box_hook([this](TextView text, UINT buttons, TextView title) {
+    boxes_.push_back({to_utf8(title), to_utf8(text), buttons});
+    return 1;
+  });
+}
+
+BoxCapture::~BoxCapture() {
+  set_message_box_hook(std::move(previous_));
+}
+
+PumpSpy::PumpSpy(std::function<void()> during) : during_(std::move(during)) {
+  previous_ = set_event_pump_hook([this] {
+    ++calls_;
+    if (during_) during_();
+  });
+}
+
+PumpSpy::~PumpSpy() {
+  set_event_pump_hook(std::move(previous_));
+}
+
+std::string warning_text(const char* alloc_size) {
+  return std::string("Quilmar.DLL No Memory.\r\n(AllocSize=") + alloc_size + " Failed)";
+}
+
+}  // namespace quilmar::test
