@@ -18,8 +18,9 @@ Set store = CreateObject("Quilmar.clsAVLt")
 ' The store refuses the empty text as a key (it would read as a free slot): count blank lines
 ' apart; they sort first anyway.
 blanks = 0
+lineNo = 0
 Do Until file.AtEndOfStream
-  lineNo = file.Line
+  lineNo = lineNo + 1
   text = file.ReadLine
   If text = "" Then
     blanks = blanks + 1

@@ -370,6 +370,8 @@ TEST(Unload, DllCanUnloadNowFollowsObjectsAndLocks) {
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   factory.reset();
   EXPECT_EQ(can_unload(), S_OK);
+  CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_EQ(GetModuleHandleW(L"Quilmar.dll"), nullptr) << "COM unloads the library";
 }
 
 }  // namespace
