@@ -343,7 +343,9 @@ TEST(Client, CallsFromASecondApartmentGoThroughMarshalling) {
   EXPECT_EQ(a.read, S_OK);
   EXPECT_EQ(a.mode, FAULT);
   EXPECT_EQ(a.failure, static_cast<HRESULT>(0x800A0006));
-  EXPECT_EQ(data_number(store.get()), 0);  // the other thread's Alloc ran on this object
+  LONG size = 0;  // the other thread's refused Alloc left its size on this very object
+  EXPECT_EQ(store->get_MemorySize(&size), static_cast<HRESULT>(0x800A0006));
+  EXPECT_EQ(data_number(store.get()), 2);
 }
 
 using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
