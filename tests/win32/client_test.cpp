@@ -226,6 +226,16 @@ TEST(Client, OverflowFailureReachesTheCallerAndTheObjectStaysUsable) {
   LONG size = 5;
   EXPECT_EQ(store->get_MemorySize(&size), static_cast<HRESULT>(0x800A0006));
   EXPECT_EQ(size, 0);
+  // What a C++ client's error handling reads: the error info set by the failed call.
+  Ref<ISupportErrorInfo> support;
+  ASSERT_EQ(store->QueryInterface(IID_ISupportErrorInfo, support.out()), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__clsAVLt), S_OK);
+  Ref<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(info.out())), S_OK);
+  BSTR description = nullptr;
+  EXPECT_EQ(info->GetDescription(&description), S_OK);
+  EXPECT_STREQ(description, L"Overflow");
+  SysFreeString(description);
   EXPECT_TRUE(alloc(store.get(), 100));
   EXPECT_EQ(store->get_MemorySize(&size), S_OK);
   EXPECT_EQ(size, 100);
