@@ -130,10 +130,6 @@ std::vector<std::wstring> keys_to_delete(const std::vector<Row>& rows) {
 
 }  // namespace
 
-HMODULE library_module() noexcept {
-  return this_module;
-}
-
 void set_library_module(HMODULE module) noexcept {
   this_module = module;
 }

@@ -6,9 +6,8 @@
 
 namespace quilmar {
 
-// The module this code runs in, recorded by the library entry point; null in a program that
-// links the code directly, which then registers its own file.
-HMODULE library_module() noexcept;
+// Records the module this code runs in (the library entry point does, at load). Until then the
+// process's own file is the one registered.
 void set_library_module(HMODULE module) noexcept;
 
 // Registers the type library from this file's own resource and writes the class's entries.
