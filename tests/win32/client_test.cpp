@@ -203,7 +203,7 @@ TEST(Client, InsertsUnderEachPolicyAndReadsBothWays) {
   }
 }
 
-TEST(Client, StepPastTheEndWritesFaultIntoSpec) {
+TEST(Client, StepPastTheEndWritesFaultBack) {
   Ref<_clsAVLt> store;
   create(store);
   insert(store.get(), L"only");
