@@ -1,8 +1,24 @@
 #!/usr/bin/env bash
-# Builds Quilmar and runs the demo client. Installs what a fresh Debian machine lacks first.
+# Builds Quilmar and runs the demo clients: the native one, then Quilmar.dll registered in the
+# project's Wine prefix with a C++ client and a VBScript that sorts the lines of a file.
+# Installs what a fresh Debian machine lacks first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target quilmar_demo
+echo "== native client"
 build/native/examples/quilmar_demo
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target Quilmar quilmar_client
+export WINEPREFIX="$PWD/build/win32/wineprefix"
+export QUILMAR_WINE_TIMEOUT=120
+wine_run=scripts/wine-run.sh
+windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+"$wine_run" regsvr32 /s "$(windows_path build/win32/Quilmar.dll)"
+echo "== Quilmar.dll registered in $WINEPREFIX; C++ client (CoCreateInstance by ProgID)"
+"$wine_run" build/win32/examples/quilmar_client.exe | tr -d '\r'
+echo "== VBScript: cscript sort_lines.vbs examples/lines.txt /n (line numbers from the payloads)"
+"$wine_run" cscript.exe //nologo "$(windows_path examples/sort_lines.vbs)" \
+  "$(windows_path examples/lines.txt)" /n | tr -d '\r'

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "dispatch.h"
 #include "failure.h"
 #include "module.h"
 
@@ -12,7 +13,7 @@ namespace {
 // meanwhile (from inside the event pump, say).
 class Hold {
  public:
-  explicit Hold(IUnknown* object) noexcept : object_(object) { object_->AddRef(); }
+  explicit Hold(_clsAVLt* object) noexcept : object_(object) { object_->AddRef(); }
   ~Hold() { object_->Release(); }
   Hold(const Hold&) = delete;
   Hold& operator=(const Hold&) = delete;
@@ -20,6 +21,13 @@ class Hold {
  private:
   IUnknown* object_;
 };
+
+// The status code of the failure being handled, also left as error info for vtable callers.
+HRESULT failed_call() noexcept {
+  const HRESULT hr = status_from_current_exception();
+  set_error_info(hr);
+  return hr;
+}
 
 }  // namespace
 
@@ -55,6 +63,11 @@ HRESULT AvlObject::QueryInterface(REFIID riid, void** object) noexcept {
     AddRef();
     return S_OK;
   }
+  if (void* face = error_info_interface(*this, riid)) {
+    *object = face;
+    AddRef();
+    return S_OK;
+  }
   return E_NOINTERFACE;
 }
 
@@ -72,23 +85,22 @@ ULONG AvlObject::Release() noexcept {
 }
 
 HRESULT AvlObject::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
+  return type_info_.count(count);
 }
 
-HRESULT AvlObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
+HRESULT AvlObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept {
+  return type_info_.get(index, info);
 }
 
-HRESULT AvlObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept {
-  return E_NOTIMPL;
+HRESULT AvlObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                 DISPID* ids) noexcept {
+  return dispatch::ids_of_names(riid, names, count, ids);
 }
 
-HRESULT AvlObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                          UINT*) noexcept {
-  return E_NOTIMPL;
+HRESULT AvlObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                          VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
+  const Hold hold(this);
+  return dispatch::invoke(*this, id, riid, flags, params, result, excep, arg_error);
 }
 
 HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
@@ -98,7 +110,7 @@ HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
   store_.read(*Spec, *result);
   return S_OK;
 } catch (...) {
-  return status_from_current_exception();
+  return failed_call();
 }
 
 HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept {
@@ -123,7 +135,7 @@ HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
   store_.read_sub(*result);
   return S_OK;
 } catch (...) {
-  return status_from_current_exception();
+  return failed_call();
 }
 
 HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept {
@@ -147,7 +159,7 @@ HRESULT AvlObject::get_MemorySize(LONG* result) noexcept try {
   *result = store_.memory_size();
   return S_OK;
 } catch (...) {
-  return status_from_current_exception();
+  return failed_call();
 }
 
 HRESULT AvlObject::get_DataNumber(LONG* result) noexcept try {
@@ -157,7 +169,7 @@ HRESULT AvlObject::get_DataNumber(LONG* result) noexcept try {
   *result = store_.data_number();
   return S_OK;
 } catch (...) {
-  return status_from_current_exception();
+  return failed_call();
 }
 
 HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
@@ -167,7 +179,7 @@ HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
   *result = Bstr(Store::version()).release();
   return S_OK;
 } catch (...) {
-  return status_from_current_exception();
+  return failed_call();
 }
 
 }  // namespace quilmar

@@ -3,12 +3,14 @@
 
 #include <atomic>
 
+#include "error_info.h"
+#include "interface_type_info.h"
 #include "quilmar/quilmar.h"
 #include "store.h"
 
 namespace quilmar {
 
-class AvlObject final : public _clsAVLt {
+class AvlObject final : public _clsAVLt, public ErrorInfoSupport {
  public:
   // Builds a new object, runs the construction step and hands out `riid`.
   static HRESULT create(REFIID riid, void** object) noexcept;
@@ -45,6 +47,7 @@ class AvlObject final : public _clsAVLt {
 
   std::atomic<ULONG> refs_{1};
   Store store_;
+  InterfaceTypeInfo type_info_;
 };
 
 }  // namespace quilmar

@@ -1,6 +1,11 @@
-// The library's exported entry points; they only hand over to the factory and the module count.
+// The library's exported entry points; they only hand over to the factory, the module count and
+// the registration service.
 #include "class_factory.h"
 #include "quilmar/quilmar.h"
+
+#ifdef _WIN32
+#include "registration.h"
+#endif
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
   return quilmar::get_class_object(clsid, riid, object);
@@ -9,3 +14,13 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
 STDAPI DllCanUnloadNow() {
   return quilmar::can_unload_now();
 }
+
+#ifdef _WIN32
+STDAPI DllRegisterServer() {
+  return quilmar::register_server();
+}
+
+STDAPI DllUnregisterServer() {
+  return quilmar::unregister_server();
+}
+#endif

@@ -219,11 +219,11 @@ int compare_numbers(const Key& a, const Key& b) {
   return compare_exact(exact_of(a), exact_of(b));
 }
 
-int compare_texts(const Key& a, const Key& b) {
-  const std::size_t n = std::min(a.length, b.length);
+int compare_texts(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t nb) {
+  const std::size_t n = std::min(na, nb);
   for (std::size_t i = 0; i < n; ++i)
-    if (a.chars[i] != b.chars[i]) return a.chars[i] < b.chars[i] ? -1 : 1;
-  return three_way(a.length, b.length);
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return three_way(na, nb);
 }
 
 bool is_nan(const Key& k) {
@@ -284,7 +284,25 @@ bool has_text(const VARIANT& v) noexcept {
   }
 }
 
-Order compare(const VARIANT& va, const VARIANT& vb) {
+Order compare_any(const VARIANT& va, const VARIANT& vb) {
+  // The common cases first: two values of one kind that compare directly.
+  if (va.vt == vb.vt) {
+    switch (va.vt) {
+      case VT_I2: return order_of(three_way(va.iVal, vb.iVal));
+      case VT_BSTR: {
+        const BSTR x = load<BSTR>(&va.bstrVal), y = load<BSTR>(&vb.bstrVal);
+        return order_of(compare_texts(x, SysStringLen(x), y, SysStringLen(y)));
+      }
+      case VT_R8: {
+        const double x = load<double>(&va.dblVal), y = load<double>(&vb.dblVal);
+        return x < y    ? Order::less
+               : y < x  ? Order::greater
+               : x == y ? Order::equal
+                        : Order::unordered;
+      }
+      default: break;
+    }
+  }
   const Key a = key_of(va), b = key_of(vb);
   if (a.kind == Key::null || b.kind == Key::null) return Order::unordered;
   if (a.kind == Key::other || b.kind == Key::other) fail(DISP_E_TYPEMISMATCH);
@@ -292,7 +310,7 @@ Order compare(const VARIANT& va, const VARIANT& vb) {
   if (a.kind == Key::text || b.kind == Key::text) {
     if (is_number(a)) return Order::less;
     if (is_number(b)) return Order::greater;
-    return order_of(compare_texts(a, b));  // Empty reads as "" here: length 0
+    return order_of(compare_texts(a.chars, a.length, b.chars, b.length));  // Empty: ""
   }
   return order_of(compare_numbers(a, b));  // Empty reads as 0 here
 }

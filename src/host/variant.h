@@ -83,7 +83,16 @@ enum class Order { less, equal, greater, unordered };
 // kinds, strings by UTF-16 code unit, numbers before strings, Empty as "" or 0. Null and NaN
 // answer unordered; kinds that cannot be compared (objects, arrays, errors, records) fail with a
 // type mismatch.
-Order compare(const VARIANT& a, const VARIANT& b);
+Order compare(const VARIANT& a, const VARIANT& b);  // inline below
+
+// compare() for any two kinds; compare() itself takes the commonest case inline.
+Order compare_any(const VARIANT& a, const VARIANT& b);
+
+inline Order compare(const VARIANT& a, const VARIANT& b) {
+  if (a.vt == VT_I4 && b.vt == VT_I4)
+    return a.lVal < b.lVal ? Order::less : b.lVal < a.lVal ? Order::greater : Order::equal;
+  return compare_any(a, b);
+}
 
 // False for a key that can never be ordered against another: Null, NaN, and the kinds compare()
 // refuses.

@@ -18,6 +18,15 @@ struct Place {
 
 }  // namespace
 
+// Starts fetching both children while a text key is compared here: the compare waits on the
+// text's own memory, and the next level's record arrives meanwhile.
+void Store::prefetch_children(const AVLtree& node) const noexcept {
+  for (const float link : {node.Small, node.Big}) {
+    if (is_link(link) && link < static_cast<float>(tree_.size()))
+      __builtin_prefetch(&tree_[static_cast<std::size_t>(link)]);
+  }
+}
+
 void Store::warn(float shown_size) noexcept {
   try {
     Text text = OLESTR("Quilmar.DLL No Memory.\r\n(AllocSize=");
@@ -45,10 +54,14 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
   if (!has_text(key) || !can_be_ordered(key)) fail(DISP_E_TYPEMISMATCH);
 
   Place place;
-  std::int32_t current = to_int32(root_index_);
+  const bool text_key = read_through(key).vt == VT_BSTR;
+  const std::int32_t root = to_int32(root_index_);
+  std::int32_t current = root;
   for (;;) {
     AVLtree& node = at(current);
-    if (!has_text(node.Data)) break;  // a free slot: an empty tree
+    if (text_key) prefetch_children(node);
+    // Keys that read as free are never stored, so only the top can be free: in an empty tree.
+    if (current == root && !has_text(node.Data)) break;
     place.parent = current;
     Order order = compare(key, node.Data);
     if (order == Order::equal) {

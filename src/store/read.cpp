@@ -83,8 +83,14 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
       read_mode_ = mode;
       return;
   }
-  copy_value(result, at(current_index_).Data);
+  const AVLtree& here = at(current_index_);
+  copy_value(result, here.Data);
   read_mode_ = mode;
+  // The next step in the same direction most likely starts down this link: fetch it while the
+  // client is busy with the key.
+  const float ahead = mode == READ_BACK || mode == END_READ ? here.Small : here.Big;
+  if (is_link(ahead) && ahead < static_cast<float>(tree_.size()))
+    __builtin_prefetch(&tree_[static_cast<std::size_t>(ahead)]);
 }
 
 void Store::read_sub(VARIANT& result) const {

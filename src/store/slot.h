@@ -15,10 +15,11 @@ inline constexpr std::int32_t kMaxSlot = 1 << 24;
 
 // Nearest integer, halves to even; an overflow failure outside the 32-bit range (NaN included).
 inline std::int32_t to_int32(float value) {
-  // Every float in this range rounds into the 32-bit range; lrint rounds in the current mode,
-  // which is to nearest, halves to even.
   if (!(value >= -2147483648.0f && value < 2147483648.0f)) fail(kOverflow);
-  return static_cast<std::int32_t>(std::lrint(value));
+  // Links and counts are whole numbers: truncation is then exact, and the common path.
+  const auto whole = static_cast<std::int32_t>(value);
+  if (static_cast<float>(whole) == value) return whole;
+  return static_cast<std::int32_t>(std::nearbyint(value));  // to nearest, halves to even
 }
 
 // A link names a node when it is 0 or more.

@@ -1,0 +1,321 @@
+#include "coerce.h"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "variant.h"
+
+namespace quilmar {
+namespace {
+
+// Reads and writes a T in storage that may be aligned only to 4 bytes.
+template <class T>
+T load(const void* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T>
+void store(void* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// A scalar argument in one of three exact forms.
+struct Number {
+  enum Kind { integer, real, scaled } kind = integer;
+  std::int64_t whole = 0;  // integer
+  double real_value = 0;   // real
+  bool neg = false;        // scaled: sign, 96-bit magnitude, power of ten
+  std::uint64_t lo = 0;
+  std::uint32_t hi = 0;
+  int scale = 0;
+};
+
+Number integer(std::int64_t v) {
+  Number n;
+  n.whole = v;
+  return n;
+}
+
+Number real(double v) {
+  Number n;
+  n.kind = Number::real;
+  n.real_value = v;
+  return n;
+}
+
+Number scaled(bool neg, std::uint64_t lo, std::uint32_t hi, int scale) {
+  Number n;
+  n.kind = Number::scaled;
+  n.neg = neg;
+  n.lo = lo;
+  n.hi = hi;
+  n.scale = scale;
+  return n;
+}
+
+bool is_blank(OLECHAR c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool is_digit(OLECHAR c) {
+  return c >= '0' && c <= '9';
+}
+
+// Decimal numbers as scripts write them: blanks around, a sign, digits with at most one decimal
+// point, an exponent. Anything else is not a number.
+HRESULT parse_text(const OLECHAR* chars, std::size_t length, Number& out) {
+  std::size_t b = 0, e = length;
+  while (b < e && is_blank(chars[b])) ++b;
+  while (e > b && is_blank(chars[e - 1])) --e;
+  std::string ascii;
+  if (b < e && (chars[b] == '+' || chars[b] == '-')) {
+    if (chars[b] == '-') ascii += '-';
+    ++b;
+  }
+  bool digits = false;
+  const auto take_digits = [&] {
+    for (; b < e && is_digit(chars[b]); ++b) {
+      ascii += static_cast<char>(chars[b]);
+      digits = true;
+    }
+  };
+  take_digits();
+  if (b < e && chars[b] == '.') {
+    ascii += '.';
+    ++b;
+    take_digits();
+  }
+  if (!digits) return DISP_E_TYPEMISMATCH;
+  if (b < e && (chars[b] == 'e' || chars[b] == 'E')) {
+    ascii += 'e';
+    ++b;
+    if (b < e && (chars[b] == '+' || chars[b] == '-')) ascii += static_cast<char>(chars[b++]);
+    digits = false;
+    take_digits();
+    if (!digits) return DISP_E_TYPEMISMATCH;
+  }
+  if (b != e) return DISP_E_TYPEMISMATCH;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  if (ec == std::errc::result_out_of_range) return DISP_E_OVERFLOW;
+  if (ec != std::errc() || end != ascii.data() + ascii.size()) return DISP_E_TYPEMISMATCH;
+  out = real(value);
+  return S_OK;
+}
+
+// `value` points at storage of the base type `base`.
+HRESULT number_of(VARTYPE base, const void* value, Number& out) {
+  switch (base) {
+    case VT_EMPTY: out = integer(0); return S_OK;
+    case VT_I1: out = integer(load<signed char>(value)); return S_OK;
+    case VT_UI1: out = integer(load<BYTE>(value)); return S_OK;
+    case VT_I2: out = integer(load<SHORT>(value)); return S_OK;
+    case VT_UI2: out = integer(load<USHORT>(value)); return S_OK;
+    case VT_I4: out = integer(load<LONG>(value)); return S_OK;
+    case VT_UI4: out = integer(load<ULONG>(value)); return S_OK;
+    case VT_INT: out = integer(load<INT>(value)); return S_OK;
+    case VT_UINT: out = integer(load<UINT>(value)); return S_OK;
+    case VT_I8: out = integer(load<LONGLONG>(value)); return S_OK;
+    case VT_UI8: {
+      const auto v = load<ULONGLONG>(value);
+      out = std::in_range<std::int64_t>(v) ? integer(static_cast<std::int64_t>(v))
+                                           : real(static_cast<double>(v));
+      return S_OK;
+    }
+    case VT_BOOL: out = integer(load<VARIANT_BOOL>(value) ? -1 : 0); return S_OK;
+    case VT_R4: out = real(load<FLOAT>(value)); return S_OK;
+    case VT_R8: out = real(load<DOUBLE>(value)); return S_OK;
+    case VT_DATE: out = real(load<DATE>(value)); return S_OK;
+    case VT_CY: {
+      const std::int64_t v = load<CY>(value).int64;
+      const auto bits = static_cast<std::uint64_t>(v);
+      const std::uint64_t magnitude = v < 0 ? 0 - bits : bits;
+      out = scaled(v < 0, magnitude, 0, 4);
+      return S_OK;
+    }
+    case VT_DECIMAL: {
+      const auto d = load<DECIMAL>(value);
+      out = scaled((d.sign & DECIMAL_NEG) != 0, d.Lo64, d.Hi32, d.scale);
+      return S_OK;
+    }
+    case VT_BSTR: {
+      const auto s = load<BSTR>(value);
+      return parse_text(s, SysStringLen(s), out);
+    }
+    default: return DISP_E_TYPEMISMATCH;  // Null, objects, errors, records
+  }
+}
+
+HRESULT number_of(const VARIANT& arg, Number& out) {
+  const VARIANT& v = read_through(arg);
+  if (v.vt & VT_ARRAY) return DISP_E_TYPEMISMATCH;
+  if (v.vt & VT_BYREF) {
+    if (!v.byref) return DISP_E_TYPEMISMATCH;
+    return number_of(static_cast<VARTYPE>(v.vt & VT_TYPEMASK), v.byref, out);
+  }
+  if (v.vt == VT_DECIMAL) return number_of(VT_DECIMAL, &v, out);  // it fills the whole Variant
+  return number_of(v.vt, &v.llVal, out);
+}
+
+// Divides a 96-bit magnitude, most significant word first, by 10; returns the remainder.
+unsigned divide_by_10(std::uint32_t (&w)[3]) {
+  std::uint64_t rem = 0;
+  for (auto& word : w) {
+    const std::uint64_t cur = (rem << 32) | word;
+    word = static_cast<std::uint32_t>(cur / 10);
+    rem = cur % 10;
+  }
+  return static_cast<unsigned>(rem);
+}
+
+// The whole number nearest a scaled number's magnitude, halves to even; false beyond 64 bits.
+bool round_scaled(const Number& n, std::uint64_t& out) {
+  std::uint32_t w[3] = {n.hi, static_cast<std::uint32_t>(n.lo >> 32),
+                        static_cast<std::uint32_t>(n.lo)};
+  unsigned last = 0;  // the most significant digit dropped so far
+  bool rest = false;  // whether any less significant dropped digit was not 0
+  for (int i = 0; i < n.scale; ++i) {
+    rest = rest || last != 0;
+    last = divide_by_10(w);
+  }
+  if (w[0] != 0) return false;
+  out = (static_cast<std::uint64_t>(w[1]) << 32) | w[2];
+  if (last > 5 || (last == 5 && (rest || (out & 1)))) {
+    if (out == std::numeric_limits<std::uint64_t>::max()) return false;
+    ++out;
+  }
+  return true;
+}
+
+double double_of(const Number& n) {
+  switch (n.kind) {
+    case Number::integer: return static_cast<double>(n.whole);
+    case Number::real: return n.real_value;
+    case Number::scaled: break;
+  }
+  const double magnitude = std::ldexp(static_cast<double>(n.hi), 64) + static_cast<double>(n.lo);
+  const double value = magnitude / std::pow(10.0, n.scale);
+  return n.neg ? -value : value;
+}
+
+HRESULT long_of(const Number& n, LONG& out) {
+  std::int64_t whole = 0;
+  switch (n.kind) {
+    case Number::integer: whole = n.whole; break;
+    case Number::real: {
+      const double r = std::nearbyint(n.real_value);  // halves to even in the default mode
+      if (!(r >= -2147483648.0 && r <= 2147483647.0)) return DISP_E_OVERFLOW;  // NaN too
+      whole = static_cast<std::int64_t>(r);
+      break;
+    }
+    case Number::scaled: {
+      std::uint64_t magnitude = 0;
+      if (!round_scaled(n, magnitude) || magnitude > 0x80000000u) return DISP_E_OVERFLOW;
+      whole = n.neg ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+      break;
+    }
+  }
+  if (!std::in_range<LONG>(whole)) return DISP_E_OVERFLOW;
+  out = static_cast<LONG>(whole);
+  return S_OK;
+}
+
+HRESULT float_of(const Number& n, FLOAT& out) {
+  const double d = double_of(n);
+  if (std::isnan(d)) {
+    out = std::numeric_limits<FLOAT>::quiet_NaN();
+  } else if (std::fabs(d) > FLT_MAX) {
+    return DISP_E_OVERFLOW;
+  } else {
+    out = static_cast<FLOAT>(d);
+  }
+  return S_OK;
+}
+
+template <class T>
+HRESULT store_in_range(void* p, LONG value) {
+  if (!std::in_range<T>(value)) return DISP_E_OVERFLOW;
+  store(p, static_cast<T>(value));
+  return S_OK;
+}
+
+HRESULT store_text(BSTR* target, LONG value) {
+  const std::string digits = std::to_string(value);
+  Bstr text(Text(digits.begin(), digits.end()));
+  SysFreeString(*target);
+  *target = text.release();
+  return S_OK;
+}
+
+HRESULT store_decimal(void* p, LONG value) {
+  auto d = load<DECIMAL>(p);  // keeps wReserved, which may be the tag of a Variant around it
+  d.scale = 0;
+  d.sign = value < 0 ? DECIMAL_NEG : 0;
+  d.Hi32 = 0;
+  d.Lo64 = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  store(p, d);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT to_float(const VARIANT& v, FLOAT& out) noexcept {
+  Number n;
+  const HRESULT hr = number_of(v, n);
+  return FAILED(hr) ? hr : float_of(n, out);
+}
+
+HRESULT to_long(const VARIANT& v, LONG& out) noexcept {
+  Number n;
+  const HRESULT hr = number_of(v, n);
+  return FAILED(hr) ? hr : long_of(n, out);
+}
+
+HRESULT store_long(const VARIANT& ref, LONG value) {
+  if (!(ref.vt & VT_BYREF) || !ref.byref) return E_INVALIDARG;
+  if (ref.vt & VT_ARRAY) return DISP_E_TYPEMISMATCH;
+  void* const p = ref.byref;
+  switch (ref.vt & VT_TYPEMASK) {
+    case VT_VARIANT: {
+      VARIANT& target = *ref.pvarVal;
+      if (target.vt & VT_BYREF) return store_long(target, value);
+      VariantClear(&target);
+      target.vt = VT_I4;
+      target.lVal = value;
+      return S_OK;
+    }
+    case VT_I1: return store_in_range<signed char>(p, value);
+    case VT_UI1: return store_in_range<BYTE>(p, value);
+    case VT_I2: return store_in_range<SHORT>(p, value);
+    case VT_UI2: return store_in_range<USHORT>(p, value);
+    case VT_I4: return store_in_range<LONG>(p, value);
+    case VT_UI4: return store_in_range<ULONG>(p, value);
+    case VT_INT: return store_in_range<INT>(p, value);
+    case VT_UINT: return store_in_range<UINT>(p, value);
+    case VT_I8: return store_in_range<LONGLONG>(p, value);
+    case VT_UI8: return store_in_range<ULONGLONG>(p, value);
+    case VT_R4: store(p, static_cast<FLOAT>(value)); return S_OK;
+    case VT_R8: store(p, static_cast<DOUBLE>(value)); return S_OK;
+    case VT_DATE: store(p, static_cast<DATE>(value)); return S_OK;
+    case VT_BOOL:
+      store(p, static_cast<VARIANT_BOOL>(value ? VARIANT_TRUE : VARIANT_FALSE));
+      return S_OK;
+    case VT_CY: {
+      CY c;
+      c.int64 = static_cast<LONGLONG>(value) * 10000;
+      store(p, c);
+      return S_OK;
+    }
+    case VT_DECIMAL: return store_decimal(p, value);
+    case VT_BSTR: return store_text(ref.pbstrVal, value);
+    default: return DISP_E_TYPEMISMATCH;
+  }
+}
+
+}  // namespace quilmar

@@ -1,0 +1,265 @@
+#include "dispatch.h"
+
+#include "coerce.h"
+#include "error_info.h"
+#include "failure.h"
+#include "variant.h"
+
+namespace quilmar::dispatch {
+namespace {
+
+inline constexpr UINT kNoPosition = static_cast<UINT>(-1);
+inline constexpr FLOAT kDefaultSiz = 100000;
+
+// An argument that does not fit its parameter: the answer, and the argument's index in rgvarg
+// when one argument is to blame.
+struct BadArgument {
+  HRESULT code;
+  UINT position = kNoPosition;
+};
+
+// What a script passes for an argument it leaves out.
+bool is_left_out(const VARIANT& v) noexcept {
+  const VARIANT& r = read_through(v);
+  return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
+}
+
+}  // namespace
+
+// The caller's arguments bound to the declared parameters of one member.
+class Arguments {
+ public:
+  Arguments(const Member& m, const DISPPARAMS& p) {
+    if ((p.cArgs && !p.rgvarg) || p.cNamedArgs > p.cArgs || (p.cNamedArgs && !p.rgdispidNamedArgs))
+      throw BadArgument{E_INVALIDARG};
+    if (p.cArgs > m.arg_count) throw BadArgument{DISP_E_BADPARAMCOUNT};
+    // rgvarg holds the named arguments first, then the positional ones last to first.
+    for (UINT i = 0; i < p.cArgs - p.cNamedArgs; ++i) place(i, p.rgvarg, p.cArgs - 1 - i);
+    for (UINT n = 0; n < p.cNamedArgs; ++n)
+      place(named_param(m, p.rgdispidNamedArgs[n], n), p.rgvarg, n);
+    for (UINT i = 0; i < m.required; ++i) {
+      if (!given_[i])
+        throw BadArgument{p.cNamedArgs ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT};
+      if (!slot_[i]) throw BadArgument{DISP_E_PARAMNOTOPTIONAL, position_[i]};
+    }
+  }
+
+  // The argument for parameter i as the caller passed it; nullptr when left out.
+  VARIANT* get(UINT i) const noexcept { return slot_[i]; }
+
+  LONG as_long(UINT i) const {
+    LONG value = 0;
+    check(i, to_long(*slot_[i], value));
+    return value;
+  }
+
+  FLOAT as_float(UINT i, FLOAT fallback) const {
+    if (!slot_[i]) return fallback;
+    FLOAT value = 0;
+    check(i, to_float(*slot_[i], value));
+    return value;
+  }
+
+  // Writes a changed value back into the caller's variable, when there is one.
+  void write_back(UINT i, LONG value) const {
+    if (slot_[i] && (slot_[i]->vt & VT_BYREF)) check(i, store_long(*slot_[i], value));
+  }
+
+ private:
+  static UINT named_param(const Member& m, DISPID id, UINT n) {
+    if (m.kind == DISPATCH_PROPERTYPUT && id == DISPID_PROPERTYPUT) return m.arg_count - 1;
+    if (!m.params[0]) throw BadArgument{DISP_E_NONAMEDARGS};
+    if (id < 0 || static_cast<UINT>(id) >= m.arg_count) throw BadArgument{DISP_E_PARAMNOTFOUND, n};
+    return static_cast<UINT>(id);
+  }
+
+  void place(UINT param, VARIANT* rgvarg, UINT position) {
+    if (given_[param]) throw BadArgument{DISP_E_PARAMNOTFOUND, position};  // given twice
+    given_[param] = true;
+    position_[param] = position;
+    slot_[param] = is_left_out(rgvarg[position]) ? nullptr : &rgvarg[position];
+  }
+
+  void check(UINT i, HRESULT hr) const {
+    if (FAILED(hr)) throw BadArgument{hr, position_[i]};
+  }
+
+  VARIANT* slot_[kMaxParams] = {};
+  UINT position_[kMaxParams] = {};
+  bool given_[kMaxParams] = {};
+};
+
+namespace {
+
+HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+  const LONG given = args.as_long(0);
+  auto mode = static_cast<MODEVAL>(given);
+  const HRESULT hr = target.Read(&mode, &result);
+  if (SUCCEEDED(hr) && mode != given) args.write_back(0, mode);  // FAULT at the end of the order
+  return hr;
+}
+
+HRESULT call_alloc(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+  FLOAT siz = args.as_float(0, kDefaultSiz);
+  VARIANT_BOOL built = VARIANT_FALSE;
+  const HRESULT hr = target.Alloc(&siz, &built);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_BOOL;
+    result.boolVal = built;
+  }
+  return hr;
+}
+
+HRESULT call_indata(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+  Variant empty_text;
+  VARIANT* payload = args.get(1);
+  if (!payload) {
+    make_empty_text(*empty_text.get());
+    payload = empty_text.get();
+  }
+  return target.Indata(args.get(0), payload, &result);
+}
+
+HRESULT call_read_sub(_clsAVLt& target, const Arguments&, VARIANT& result) {
+  return target.ReadSub(&result);
+}
+
+HRESULT call_put_egnore(_clsAVLt& target, const Arguments& args, VARIANT&) {
+  auto mode = static_cast<EGN_MOD>(args.as_long(0));
+  return target.put_Egnore(&mode);
+}
+
+// A property read whose value travels as a 32-bit integer.
+template <class T, HRESULT (STDMETHODCALLTYPE _clsAVLt::*get)(T*)>
+HRESULT call_get_long(_clsAVLt& target, const Arguments&, VARIANT& result) {
+  T value{};
+  const HRESULT hr = (target.*get)(&value);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_I4;
+    result.lVal = value;
+  }
+  return hr;
+}
+
+HRESULT call_get_version(_clsAVLt& target, const Arguments&, VARIANT& result) {
+  BSTR version = nullptr;
+  const HRESULT hr = target.get_GetVersion(&version);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_BSTR;
+    result.bstrVal = version;
+  }
+  return hr;
+}
+
+constexpr Call call_get_egnore = call_get_long<EGN_MOD, &_clsAVLt::get_Egnore>;
+constexpr Call call_memory_size = call_get_long<LONG, &_clsAVLt::get_MemorySize>;
+constexpr Call call_data_number = call_get_long<LONG, &_clsAVLt::get_DataNumber>;
+
+constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
+
+// clang-format off
+constexpr Member kMembers[] = {
+  // id        name          kind     args required  parameter names          call
+  {0x60030005, "Read",       kMethod, 1, 1,          {"Spec"},                call_read},
+  {0x60030008, "Alloc",      kMethod, 1, 0,          {"Siz"},                 call_alloc},
+  {0x60030009, "Indata",     kMethod, 2, 1,          {"Getdata", "AddData"},  call_indata},
+  {0x6003000A, "ReadSub",    kMethod, 0, 0,          {},                      call_read_sub},
+  {0x68030003, "Egnore",     kPut,    1, 1,          {},                      call_put_egnore},
+  {0x68030003, "Egnore",     kGet,    0, 0,          {},                      call_get_egnore},
+  {0x68030002, "MemorySize", kGet,    0, 0,          {},                      call_memory_size},
+  {0x68030001, "DataNumber", kGet,    0, 0,          {},                      call_data_number},
+  {0x68030000, "GetVersion", kGet,    0, 0,          {},                      call_get_version},
+};
+// clang-format on
+
+OLECHAR fold(OLECHAR c) noexcept {
+  return c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
+}
+
+// Our names are ASCII; the caller's are compared letter for letter, ignoring case.
+bool same_name(const char* ours, const OLECHAR* theirs) noexcept {
+  if (!ours || !theirs) return false;
+  for (; *ours && *theirs; ++ours, ++theirs)
+    if (fold(static_cast<OLECHAR>(*ours)) != fold(*theirs)) return false;
+  return *ours == 0 && *theirs == 0;
+}
+
+const Member* find_by_name(const OLECHAR* name) noexcept {
+  for (const Member& m : kMembers)
+    if (same_name(m.name, name)) return &m;
+  return nullptr;
+}
+
+DISPID param_id(const Member& m, const OLECHAR* name) noexcept {
+  for (UINT i = 0; i < m.arg_count; ++i)
+    if (same_name(m.params[i], name)) return static_cast<DISPID>(i);
+  return DISPID_UNKNOWN;
+}
+
+// A method is called with DISPATCH_METHOD, a property read with DISPATCH_PROPERTYGET; scripts
+// reading a value pass both.
+const Member* find(DISPID id, WORD flags) noexcept {
+  for (const Member& m : kMembers)
+    if (m.id == id && (m.kind & flags)) return &m;
+  return nullptr;
+}
+
+void fill_exception(EXCEPINFO* excep, HRESULT code) noexcept {
+  if (!excep) return;
+  *excep = EXCEPINFO{};
+  excep->bstrSource = SysAllocString(kErrorSource);
+  if (const OLECHAR* description = failure_description(code))
+    excep->bstrDescription = SysAllocString(description);
+  excep->scode = code;
+}
+
+}  // namespace
+
+std::span<const Member> members() noexcept {
+  return kMembers;
+}
+
+HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
+  if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (count == 0) return S_OK;
+  if (!names || !ids) return E_POINTER;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  const Member* m = find_by_name(names[0]);
+  if (!m) return DISP_E_UNKNOWNNAME;
+  ids[0] = m->id;
+  HRESULT hr = S_OK;
+  for (UINT i = 1; i < count; ++i) {
+    ids[i] = param_id(*m, names[i]);
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
+
+HRESULT invoke(_clsAVLt& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
+               VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
+  if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  const Member* m = find(id, flags);
+  if (!m) return DISP_E_MEMBERNOTFOUND;
+  DISPPARAMS none = {};
+  if (!params) params = &none;  // callers of property reads sometimes pass no arguments at all
+  Variant discarded;
+  VARIANT& out = result ? *result : *discarded.get();
+  if (result) VariantInit(result);
+  HRESULT hr = S_OK;
+  try {
+    const Arguments args(*m, *params);
+    hr = m->call(target, args, out);
+  } catch (const BadArgument& bad) {
+    VariantClear(&out);
+    if (arg_error && bad.position != kNoPosition) *arg_error = bad.position;
+    return bad.code;
+  } catch (...) {
+    hr = status_from_current_exception();
+  }
+  if (SUCCEEDED(hr)) return S_OK;
+  VariantClear(&out);
+  fill_exception(excep, hr);
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace quilmar::dispatch

@@ -1,0 +1,42 @@
+#include "error_info.h"
+
+#include "failure.h"
+
+namespace quilmar {
+
+#ifdef _WIN32
+
+HRESULT ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
+  return IsEqualIID(riid, IID__clsAVLt) ? S_OK : S_FALSE;
+}
+
+void* error_info_interface(ErrorInfoSupport& self, REFIID riid) noexcept {
+  return IsEqualIID(riid, IID_ISupportErrorInfo) ? static_cast<ISupportErrorInfo*>(&self) : nullptr;
+}
+
+void set_error_info(HRESULT code) noexcept {
+  ICreateErrorInfo* create = nullptr;
+  if (FAILED(CreateErrorInfo(&create))) return;
+  create->SetGUID(IID__clsAVLt);
+  create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+  if (const OLECHAR* description = failure_description(code))
+    create->SetDescription(const_cast<LPOLESTR>(description));
+  IErrorInfo* info = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+    SetErrorInfo(0, info);
+    info->Release();
+  }
+  create->Release();
+}
+
+#else
+
+void* error_info_interface(ErrorInfoSupport&, REFIID) noexcept {
+  return nullptr;
+}
+
+void set_error_info(HRESULT) noexcept {}
+
+#endif
+
+}  // namespace quilmar

@@ -1,0 +1,159 @@
+#include "registration.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "failure.h"
+#include "quilmar/quilmar.h"
+
+namespace quilmar {
+namespace {
+
+HMODULE this_module = nullptr;
+
+constexpr wchar_t kProgId[] = L"Quilmar.clsAVLt";
+
+// One registry value under HKEY_CLASSES_ROOT; a null name is the key's default value.
+struct Row {
+  std::wstring key;
+  const wchar_t* name;
+  std::wstring data;
+};
+
+std::wstring guid_text(REFGUID guid) {
+  wchar_t text[39] = {};
+  StringFromGUID2(guid, text, 39);
+  return text;
+}
+
+std::wstring module_path() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(this_module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) fail(HRESULT_FROM_WIN32(GetLastError()));
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);  // truncated: the path is longer than the buffer
+  }
+}
+
+std::vector<Row> class_rows(const std::wstring& path) {
+  const std::wstring clsid = guid_text(CLSID_clsAVLt);
+  const std::wstring key = L"CLSID\\" + clsid;
+  const std::wstring prog_id = kProgId;
+  return {
+      {key, nullptr, prog_id},
+      {key + L"\\InprocServer32", nullptr, path},
+      {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {key + L"\\ProgID", nullptr, prog_id},
+      {key + L"\\TypeLib", nullptr, guid_text(LIBID_Quilmar)},
+      {key + L"\\VERSION", nullptr, L"1.0"},
+      {prog_id, nullptr, prog_id},
+      {prog_id + L"\\CLSID", nullptr, clsid},
+  };
+}
+
+class Key {
+ public:
+  Key() = default;
+  ~Key() {
+    if (key_) RegCloseKey(key_);
+  }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  HKEY* out() noexcept { return &key_; }
+  HKEY get() const noexcept { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+LSTATUS write_row(const Row& row) {
+  Key key;
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                   nullptr, key.out(), nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  const auto bytes = static_cast<DWORD>((row.data.size() + 1) * sizeof(wchar_t));
+  return RegSetValueExW(key.get(), row.name, 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(row.data.c_str()), bytes);
+}
+
+HRESULT status_of(LSTATUS status) {
+  return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+bool key_exists(const std::wstring& name) {
+  Key key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
+}
+
+std::wstring type_library_key() {
+  return L"TypeLib\\" + guid_text(LIBID_Quilmar) + L"\\1.0";
+}
+
+HRESULT register_type_library(const std::wstring& path) {
+  // REGKIND_REGISTER would record the path in its \\?\ form; registering explicitly keeps the
+  // path as the loader knows it.
+  ITypeLib* library = nullptr;
+  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  std::wstring full_path = path, help_dir;  // the API takes them as writable strings
+  hr = RegisterTypeLib(library, full_path.data(), help_dir.data());
+  library->Release();
+  if (FAILED(hr)) return hr;
+  // The library has no flags; some hosts record the in-memory "has disk image" bit instead.
+  return status_of(write_row({type_library_key() + L"\\FLAGS", nullptr, L"0"}));
+}
+
+HRESULT unregister_type_library() {
+  if (!key_exists(type_library_key())) return S_OK;
+  return UnRegisterTypeLib(LIBID_Quilmar, 1, 0, 0, SYS_WIN32);
+}
+
+int depth(const std::wstring& key) {
+  return static_cast<int>(std::count(key.begin(), key.end(), L'\\'));
+}
+
+// Deepest keys first, so that each key is empty of our subkeys when it is deleted.
+std::vector<std::wstring> keys_to_delete(const std::vector<Row>& rows) {
+  std::vector<std::wstring> keys;
+  for (const Row& row : rows)
+    if (std::find(keys.begin(), keys.end(), row.key) == keys.end()) keys.push_back(row.key);
+  std::stable_sort(keys.begin(), keys.end(), [](const std::wstring& a, const std::wstring& b) {
+    return depth(a) > depth(b);
+  });
+  return keys;
+}
+
+}  // namespace
+
+void set_library_module(HMODULE module) noexcept {
+  this_module = module;
+}
+
+HRESULT register_server() noexcept try {
+  const std::wstring path = module_path();
+  for (const Row& row : class_rows(path)) {
+    const HRESULT hr = status_of(write_row(row));
+    if (FAILED(hr)) return hr;
+  }
+  return register_type_library(path);
+} catch (...) {
+  return status_from_current_exception();
+}
+
+HRESULT unregister_server() noexcept try {
+  HRESULT first = unregister_type_library();
+  for (const std::wstring& key : keys_to_delete(class_rows(std::wstring()))) {
+    const LSTATUS status = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    if (status != ERROR_FILE_NOT_FOUND && SUCCEEDED(first)) first = status_of(status);
+  }
+  return first;
+} catch (...) {
+  return status_from_current_exception();
+}
+
+}  // namespace quilmar

@@ -1,0 +1,20 @@
+// Self-registration of the in-process server (Windows only): the class's registry entries and the
+// type library embedded in this file.
+#pragma once
+
+#include "com_types.h"
+
+namespace quilmar {
+
+// Records the module this code runs in (the library entry point does, at load). Until then the
+// process's own file is the one registered.
+void set_library_module(HMODULE module) noexcept;
+
+// Registers the type library from this file's own resource and writes the class's entries.
+// Returns the first failing status; entries already written stay.
+HRESULT register_server() noexcept;
+
+// Removes exactly what register_server writes. An entry that is already gone counts as removed.
+HRESULT unregister_server() noexcept;
+
+}  // namespace quilmar

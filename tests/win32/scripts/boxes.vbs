@@ -1,0 +1,19 @@
+' The warning box, as the user sees it; the harness reads the boxes the script shows and
+' compares them, in order, with the "box:" lines below.
+' box: WARNING|Quilmar.DLL No Memory.\r\n(AllocSize=-1 Failed)|OK|no icon
+' box: WARNING|Quilmar.DLL No Memory.\r\n(AllocSize=100 Failed)|OK|no icon
+Dim s, r
+Set s = CreateObject("Quilmar.clsAVLt")
+
+CheckEq s.Alloc(-1), False, "Alloc -1 refused"
+r = s.Indata("x", "payload")
+CheckEq r, Empty, "Indata's result after the box"
+CheckEq s.DataNumber, 0, "nothing stored"
+
+' A key that would read as a free slot is refused the same way.
+CheckEq s.Alloc(100), True, "Alloc"
+s.Indata ""
+CheckEq s.DataNumber, 0, "the empty text is not stored"
+s.Indata "kept"
+CheckEq s.DataNumber, 1, "the store goes on"
+Finish

@@ -1,0 +1,802 @@
+// Reads the built Quilmar.dll as its clients' tools do: the embedded type library through oleaut32,
+// the "_IID_CLSAVLT" resource and the version block through the resource and version APIs. Then
+// holds the library to quilmar.h (what C++ clients compile against) and to widl's reading of
+// Quilmar.idl.
+//
+// Usage: quilmar_typelib_test [Quilmar.dll [Quilmar_widl.tlb]]  (the DLL defaults to the one
+// beside this program; without the widl library its comparison is skipped)
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "quilmar/quilmar.h"
+
+// After windows.h, which quilmar.h brings in.
+#include <winver.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+std::wstring g_dll_path;
+std::wstring g_widl_path;
+
+// ---- small readers ----
+
+std::string narrow(const wchar_t* text) {
+  std::string out;
+  for (; text && *text; ++text) out += *text < 128 ? static_cast<char>(*text) : '?';
+  return out;
+}
+
+std::string take(BSTR text) {
+  std::string out = narrow(text);
+  SysFreeString(text);
+  return out;
+}
+
+std::string guid_text(const GUID& id) {
+  wchar_t text[40];
+  StringFromGUID2(id, text, 40);
+  return narrow(text);
+}
+
+struct Doc {
+  std::string name;
+  bool has_doc;
+  std::string doc;
+  DWORD help_context;
+  bool has_help_file;
+};
+
+Doc documentation(ITypeInfo* info, MEMBERID id) {
+  BSTR name = nullptr, doc = nullptr, help = nullptr;
+  DWORD context = 0;
+  EXPECT_EQ(info->GetDocumentation(id, &name, &doc, &context, &help), S_OK);
+  Doc out{take(name), doc != nullptr, narrow(doc), context, help != nullptr};
+  SysFreeString(doc);
+  SysFreeString(help);
+  return out;
+}
+
+// A type as text: "float", "VARIANT*", "MODEVAL*".
+std::string describe(ITypeInfo* owner, const TYPEDESC& type) {
+  switch (type.vt) {
+    case VT_PTR: return describe(owner, *type.lptdesc) + "*";
+    case VT_USERDEFINED: {
+      ComPtr<ITypeInfo> ref;
+      if (owner->GetRefTypeInfo(type.hreftype, &ref) != S_OK) return "?";
+      return documentation(ref.Get(), MEMBERID_NIL).name;
+    }
+    case VT_VARIANT: return "VARIANT";
+    case VT_R4: return "float";
+    case VT_BOOL: return "VARIANT_BOOL";
+    case VT_I4: return "long";
+    case VT_INT: return "int";
+    case VT_BSTR: return "BSTR";
+    case VT_HRESULT: return "HRESULT";
+    default: return "vt" + std::to_string(type.vt);
+  }
+}
+
+// Owned descriptions of one type.
+class Type {
+ public:
+  explicit Type(ComPtr<ITypeInfo> info) : info_(std::move(info)) {
+    EXPECT_EQ(info_->GetTypeAttr(&attr_), S_OK);
+  }
+  Type(const Type&) = delete;
+  Type& operator=(const Type&) = delete;
+  ~Type() {
+    if (attr_) info_->ReleaseTypeAttr(attr_);
+  }
+  ITypeInfo* info() const { return info_.Get(); }
+  const TYPEATTR& attr() const { return *attr_; }
+  std::string name() const { return documentation(info(), MEMBERID_NIL).name; }
+
+  // The type the implemented type `index` refers to (-1: the interface side of a dual).
+  ComPtr<ITypeInfo> implemented(UINT index) const {
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> target;
+    EXPECT_EQ(info_->GetRefTypeOfImplType(index, &ref), S_OK);
+    EXPECT_EQ(info_->GetRefTypeInfo(ref, &target), S_OK);
+    return target;
+  }
+
+  std::vector<std::string> names(MEMBERID id, UINT wanted) const {
+    std::vector<BSTR> raw(wanted);
+    UINT count = 0;
+    EXPECT_EQ(info_->GetNames(id, raw.data(), wanted, &count), S_OK);
+    std::vector<std::string> out;
+    for (UINT i = 0; i < count; ++i) out.push_back(take(raw[i]));
+    return out;
+  }
+
+ private:
+  ComPtr<ITypeInfo> info_;
+  TYPEATTR* attr_ = nullptr;
+};
+
+class Func {
+ public:
+  Func(ITypeInfo* info, UINT index) : info_(info) {
+    EXPECT_EQ(info_->GetFuncDesc(index, &desc_), S_OK);
+  }
+  Func(const Func&) = delete;
+  Func& operator=(const Func&) = delete;
+  ~Func() {
+    if (desc_) info_->ReleaseFuncDesc(desc_);
+  }
+  const FUNCDESC& operator*() const { return *desc_; }
+  const FUNCDESC* operator->() const { return desc_; }
+
+ private:
+  ITypeInfo* info_;
+  FUNCDESC* desc_ = nullptr;
+};
+
+class Var {
+ public:
+  Var(ITypeInfo* info, UINT index) : info_(info) {
+    EXPECT_EQ(info_->GetVarDesc(index, &desc_), S_OK);
+  }
+  Var(const Var&) = delete;
+  Var& operator=(const Var&) = delete;
+  ~Var() {
+    if (desc_) info_->ReleaseVarDesc(desc_);
+  }
+  const VARDESC* operator->() const { return desc_; }
+  const VARDESC* get() const { return desc_; }
+
+ private:
+  ITypeInfo* info_;
+  VARDESC* desc_ = nullptr;
+};
+
+ComPtr<ITypeLib> load(const std::wstring& path) {
+  ComPtr<ITypeLib> lib;
+  const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+  EXPECT_EQ(hr, S_OK) << "LoadTypeLibEx " << narrow(path.c_str());
+  return lib;
+}
+
+ComPtr<ITypeInfo> type_at(ITypeLib* lib, UINT index) {
+  ComPtr<ITypeInfo> info;
+  EXPECT_EQ(lib->GetTypeInfo(index, &info), S_OK);
+  return info;
+}
+
+// The interface side of the dual _clsAVLt, whose table vtable clients call.
+ComPtr<ITypeInfo> interface_side(ComPtr<ITypeInfo> dual) {
+  return Type(std::move(dual)).implemented(static_cast<UINT>(-1));
+}
+
+ComPtr<ITypeInfo> interface_side(ITypeLib* lib) {
+  return interface_side(type_at(lib, 0));
+}
+
+// ---- what the library must say ----
+
+constexpr WORD kDualFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
+                            TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE;
+
+struct ExpectedType {
+  const char* name;
+  TYPEKIND kind;  // as loaded: a dual interface shows its dispatch side
+  std::string guid;
+  WORD flags;
+  ULONG size;
+  WORD funcs, vars, impls;
+};
+
+const ExpectedType kTypes[] = {
+    {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, 4, 16, 0, 1},
+    {"clsAVLt", TKIND_COCLASS, "{1B489C75-85E8-4326-B849-E3ECEA4207BB}", TYPEFLAG_FCANCREATE, 4, 0,
+     0, 1},
+    {"MODEVAL", TKIND_ENUM, "{6228F2F2-63FA-4EAA-9F37-88A877AF6BC6}", 0, 4, 0, 7, 0},
+    {"EGN_MOD", TKIND_ENUM, "{B388A477-47CC-4067-BB8C-34FD88B53EA5}", 0, 4, 0, 3, 0},
+    {"BALANCESTS", TKIND_ENUM, "{FF7EE61C-0015-4B33-9D76-32792618AA3A}", 0, 4, 0, 3, 0},
+    {"AVLtree", TKIND_RECORD, "{74A46182-E7B4-4438-9A82-F89D6590E6BF}", 0, 48, 0, 6, 0},
+};
+const std::string kLibraryGuid = "{24CECA7A-C296-403C-8BAE-D3A4E486F939}";
+
+constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
+constexpr USHORT kOptional = kInOut | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
+constexpr USHORT kResult = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+
+struct ExpectedParam {
+  const char* type;
+  USHORT flags;
+};
+
+struct ExpectedMember {
+  MEMBERID id;
+  INVOKEKIND kind;
+  std::vector<std::string> names;  // the member's, then its named parameters'
+  std::vector<ExpectedParam> params;
+};
+
+const std::vector<ExpectedMember> kMembers = {
+    {0x60030005, INVOKE_FUNC, {"Read", "Spec"}, {{"MODEVAL*", kInOut}, {"VARIANT*", kResult}}},
+    {0x60030008,
+     INVOKE_FUNC,
+     {"Alloc", "Siz"},
+     {{"float*", kOptional}, {"VARIANT_BOOL*", kResult}}},
+    {0x60030009,
+     INVOKE_FUNC,
+     {"Indata", "Getdata", "AddData"},
+     {{"VARIANT*", kInOut}, {"VARIANT*", kOptional}, {"VARIANT*", kResult}}},
+    {0x6003000A, INVOKE_FUNC, {"ReadSub"}, {{"VARIANT*", kResult}}},
+    {0x68030003, INVOKE_PROPERTYPUT, {"Egnore"}, {{"EGN_MOD*", kInOut}}},
+    {0x68030003, INVOKE_PROPERTYGET, {"Egnore"}, {{"EGN_MOD*", kResult}}},
+    {0x68030002, INVOKE_PROPERTYGET, {"MemorySize"}, {{"long*", kResult}}},
+    {0x68030001, INVOKE_PROPERTYGET, {"DataNumber"}, {{"long*", kResult}}},
+    {0x68030000, INVOKE_PROPERTYGET, {"GetVersion"}, {{"BSTR*", kResult}}},
+};
+constexpr SHORT kFirstOwnEntry = 7;  // after IUnknown's three and IDispatch's four
+
+struct ExpectedVar {
+  const char* name;
+  LONG value;  // an enumeration's value, a record field's offset
+  const char* type;
+};
+
+struct ExpectedVars {
+  UINT type_index;
+  VARKIND kind;
+  std::vector<ExpectedVar> vars;
+};
+
+const std::vector<ExpectedVars> kVars = {
+    {2,
+     VAR_CONST,
+     {{"WRITE_DATA", 0, "long"},
+      {"START_READ", 1, "long"},
+      {"READ_NEXT", 2, "long"},
+      {"READ_BACK", 3, "long"},
+      {"READ_MID", 4, "long"},
+      {"END_READ", 5, "long"},
+      {"FAULT", 6, "long"}}},
+    {3,
+     VAR_CONST,
+     {{"NOT_EGNORE", 0, "long"}, {"USE_FIRST_DATA", 1, "long"}, {"USE_LAST_DATA", 2, "long"}}},
+    {4, VAR_CONST, {{"BALANCED", 0, "long"}, {"SMALLV", 1, "long"}, {"BIGV", 2, "long"}}},
+    {5,
+     VAR_PERINSTANCE,
+     {{"Parent", 0, "float"},
+      {"Small", 4, "float"},
+      {"Big", 8, "float"},
+      {"Data", 12, "VARIANT"},
+      {"Balance", 28, "BALANCESTS"},
+      {"SubData", 32, "VARIANT"}}},
+};
+constexpr MEMBERID kFirstVarId = 0x40000000;
+
+LONG constant_value(const VARDESC* var) {
+  VARIANT value;
+  VariantInit(&value);
+  EXPECT_EQ(VariantChangeType(&value, var->lpvarValue, 0, VT_I4), S_OK);
+  return value.lVal;
+}
+
+// ---- the type library ----
+
+class TypeLibrary : public testing::Test {
+ protected:
+  void SetUp() override {
+    lib_ = load(g_dll_path);
+    ASSERT_TRUE(lib_);
+  }
+  ComPtr<ITypeLib> lib_;
+};
+
+TEST_F(TypeLibrary, LibraryAttributes) {
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(lib_->GetLibAttr(&attr), S_OK);
+  EXPECT_EQ(guid_text(attr->guid), kLibraryGuid);
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->lcid, 0u);
+  EXPECT_EQ(attr->syskind, SYS_WIN32);
+  // oleaut32 adds "has a disk image" to a library it loaded from a file.
+  EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0);
+  lib_->ReleaseTLibAttr(attr);
+
+  BSTR name = nullptr, doc = nullptr, help = nullptr;
+  DWORD context = 1;
+  ASSERT_EQ(lib_->GetDocumentation(-1, &name, &doc, &context, &help), S_OK);
+  EXPECT_EQ(take(name), "Quilmar");
+  EXPECT_EQ(doc, nullptr);
+  EXPECT_EQ(help, nullptr);
+  EXPECT_EQ(context, 0u);
+  EXPECT_EQ(lib_->GetTypeInfoCount(), std::size(kTypes));
+}
+
+TEST_F(TypeLibrary, SixTypesInOrder) {
+  for (UINT i = 0; i < std::size(kTypes); ++i) {
+    const ExpectedType& want = kTypes[i];
+    SCOPED_TRACE(want.name);
+    Type type(type_at(lib_.Get(), i));
+    const TYPEATTR& attr = type.attr();
+    const Doc doc = documentation(type.info(), MEMBERID_NIL);
+    EXPECT_EQ(doc.name, want.name);
+    EXPECT_FALSE(doc.has_doc);
+    EXPECT_EQ(doc.help_context, 0u);
+    EXPECT_EQ(attr.typekind, want.kind);
+    EXPECT_EQ(guid_text(attr.guid), want.guid);
+    EXPECT_EQ(attr.wMajorVerNum, 1);
+    EXPECT_EQ(attr.wMinorVerNum, 0);
+    EXPECT_EQ(attr.cbAlignment, 4);
+    EXPECT_EQ(attr.cbSizeInstance, want.size);
+    EXPECT_EQ(attr.cFuncs, want.funcs);
+    EXPECT_EQ(attr.cVars, want.vars);
+    EXPECT_EQ(attr.cImplTypes, want.impls);
+    if (want.kind == TKIND_DISPATCH) {
+      // The dispatch side may leave out "automation-compatible"; the interface side has all.
+      const WORD required = want.flags & ~TYPEFLAG_FOLEAUTOMATION;
+      EXPECT_EQ(attr.wTypeFlags & required, required);
+      EXPECT_EQ(attr.wTypeFlags & ~want.flags, 0);
+    } else {
+      EXPECT_EQ(attr.wTypeFlags, want.flags);
+    }
+  }
+}
+
+TEST_F(TypeLibrary, DualInterfaceDerivesFromStandardIDispatch) {
+  Type dispatch_side(type_at(lib_.Get(), 0));
+  Type iface(interface_side(lib_.Get()));
+  const TYPEATTR& attr = iface.attr();
+  EXPECT_EQ(attr.typekind, TKIND_INTERFACE);
+  EXPECT_EQ(guid_text(attr.guid), guid_text(dispatch_side.attr().guid));
+  EXPECT_EQ(attr.wTypeFlags, kDualFlags);
+  EXPECT_EQ(attr.cbSizeVft, 16 * sizeof(void*));  // 7 inherited entries and its own 9
+  EXPECT_EQ(attr.cFuncs, kMembers.size());
+  EXPECT_EQ(attr.cbAlignment, 4);
+  ASSERT_EQ(attr.cImplTypes, 1);
+
+  Type base(iface.implemented(0));
+  EXPECT_EQ(guid_text(base.attr().guid), guid_text(IID_IDispatch));
+  ComPtr<ITypeLib> home;
+  UINT index = 0;
+  ASSERT_EQ(base.info()->GetContainingTypeLib(&home, &index), S_OK);
+  TLIBATTR* home_attr = nullptr;
+  ASSERT_EQ(home->GetLibAttr(&home_attr), S_OK);
+  EXPECT_EQ(guid_text(home_attr->guid), "{00020430-0000-0000-C000-000000000046}");  // stdole
+  EXPECT_EQ(home_attr->wMajorVerNum, 2);
+  EXPECT_EQ(home_attr->wMinorVerNum, 0);
+  home->ReleaseTLibAttr(home_attr);
+}
+
+TEST_F(TypeLibrary, ClassImplementsTheInterfaceByDefault) {
+  Type coclass(type_at(lib_.Get(), 1));
+  INT flags = -1;
+  ASSERT_EQ(coclass.info()->GetImplTypeFlags(0, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);  // the default, and not an event source
+  Type target(coclass.implemented(0));
+  EXPECT_EQ(target.name(), "_clsAVLt");
+  EXPECT_EQ(guid_text(target.attr().guid), kTypes[0].guid);
+}
+
+TEST_F(TypeLibrary, InterfaceMembers) {
+  Type iface(interface_side(lib_.Get()));
+  ASSERT_EQ(iface.attr().cFuncs, kMembers.size());
+  for (UINT i = 0; i < kMembers.size(); ++i) {
+    const ExpectedMember& want = kMembers[i];
+    SCOPED_TRACE(want.names[0] + " #" + std::to_string(i));
+    Func func(iface.info(), i);
+    EXPECT_EQ(func->memid, want.id);
+    EXPECT_EQ(func->invkind, want.kind);
+    EXPECT_EQ(func->funckind, FUNC_PUREVIRTUAL);
+    EXPECT_EQ(func->callconv, CC_STDCALL);
+    EXPECT_EQ(func->oVft, (kFirstOwnEntry + static_cast<SHORT>(i)) * 4);
+    EXPECT_EQ(func->wFuncFlags, 0);
+    EXPECT_EQ(func->cScodes, 0);
+    EXPECT_EQ(describe(iface.info(), func->elemdescFunc.tdesc), "HRESULT");
+    const Doc doc = documentation(iface.info(), func->memid);
+    EXPECT_FALSE(doc.has_doc);
+    EXPECT_EQ(doc.help_context, 0u);
+
+    ASSERT_EQ(static_cast<size_t>(func->cParams), want.params.size());
+    for (size_t p = 0; p < want.params.size(); ++p) {
+      SCOPED_TRACE("parameter " + std::to_string(p));
+      const ELEMDESC& param = func->lprgelemdescParam[p];
+      EXPECT_EQ(describe(iface.info(), param.tdesc), want.params[p].type);
+      EXPECT_EQ(param.paramdesc.wParamFlags, want.params[p].flags);
+    }
+  }
+  // Names are looked up by member id; both halves of Egnore name only the property.
+  for (const ExpectedMember& want : kMembers) EXPECT_EQ(iface.names(want.id, 8), want.names);
+}
+
+TEST_F(TypeLibrary, OptionalParametersCarryTheirDefaults) {
+  Type iface(interface_side(lib_.Get()));
+  {
+    Func alloc(iface.info(), 1);
+    const VARIANT& fallback = alloc->lprgelemdescParam[0].paramdesc.pparamdescex->varDefaultValue;
+    EXPECT_EQ(fallback.vt, VT_R4);
+    EXPECT_EQ(fallback.fltVal, 100000.0f);
+  }
+  {
+    Func indata(iface.info(), 2);
+    const VARIANT& fallback = indata->lprgelemdescParam[1].paramdesc.pparamdescex->varDefaultValue;
+    EXPECT_EQ(fallback.vt, VT_BSTR);
+    ASSERT_NE(fallback.bstrVal, nullptr);  // the text "", not a null string
+    EXPECT_EQ(SysStringLen(fallback.bstrVal), 0u);
+  }
+}
+
+TEST_F(TypeLibrary, DispatchSideListsTheSameMembers) {
+  Type dispatch_side(type_at(lib_.Get(), 0));
+  for (UINT i = 0; i < kMembers.size(); ++i) {
+    SCOPED_TRACE(kMembers[i].names[0]);
+    Func func(dispatch_side.info(), kFirstOwnEntry + i);
+    EXPECT_EQ(func->memid, kMembers[i].id);
+    EXPECT_EQ(func->invkind, kMembers[i].kind);
+    EXPECT_EQ(func->funckind, FUNC_DISPATCH);
+  }
+}
+
+TEST_F(TypeLibrary, EnumerationMembersAndRecordFields) {
+  for (const ExpectedVars& want : kVars) {
+    Type type(type_at(lib_.Get(), want.type_index));
+    SCOPED_TRACE(type.name());
+    ASSERT_EQ(type.attr().cVars, want.vars.size());
+    for (UINT i = 0; i < want.vars.size(); ++i) {
+      const ExpectedVar& field = want.vars[i];
+      SCOPED_TRACE(field.name);
+      Var var(type.info(), i);
+      EXPECT_EQ(var->memid, kFirstVarId + static_cast<MEMBERID>(i));
+      EXPECT_EQ(var->varkind, want.kind);
+      EXPECT_EQ(var->wVarFlags, 0);
+      EXPECT_EQ(describe(type.info(), var->elemdescVar.tdesc), field.type);
+      if (want.kind == VAR_CONST)
+        EXPECT_EQ(constant_value(var.get()), field.value);
+      else
+        EXPECT_EQ(var->oInst, static_cast<ULONG>(field.value));
+      const Doc doc = documentation(type.info(), var->memid);
+      EXPECT_EQ(doc.name, field.name);
+      EXPECT_EQ(doc.doc, field.name);
+    }
+  }
+}
+
+// ---- quilmar.h against the library ----
+
+// In the Itanium C++ ABI that mingw's g++ follows, a pointer to a virtual member function holds
+// 1 + the function's byte offset in the vtable.
+template <class Method>
+ptrdiff_t vtable_offset(Method method) {
+  struct {
+    std::uintptr_t ptr;
+    std::ptrdiff_t adjust;
+  } raw;
+  static_assert(sizeof raw == sizeof method);
+  std::memcpy(&raw, &method, sizeof method);
+  return static_cast<ptrdiff_t>(raw.ptr) - 1;
+}
+
+template <class C, class... Args>
+constexpr SHORT arity(HRESULT (STDMETHODCALLTYPE C::*)(Args...)) {
+  return sizeof...(Args);
+}
+
+struct HeaderMember {
+  ptrdiff_t offset;
+  SHORT params;
+};
+
+#define HEADER_MEMBER(name)                                \
+  HeaderMember {                                           \
+    vtable_offset(&_clsAVLt::name), arity(&_clsAVLt::name) \
+  }
+
+TEST_F(TypeLibrary, HeaderInterfaceMatchesTheTable) {
+  // In the library's order.
+  const HeaderMember header[] = {
+      HEADER_MEMBER(Read),           HEADER_MEMBER(Alloc),          HEADER_MEMBER(Indata),
+      HEADER_MEMBER(ReadSub),        HEADER_MEMBER(put_Egnore),     HEADER_MEMBER(get_Egnore),
+      HEADER_MEMBER(get_MemorySize), HEADER_MEMBER(get_DataNumber), HEADER_MEMBER(get_GetVersion),
+  };
+  Type iface(interface_side(lib_.Get()));
+  ASSERT_EQ(iface.attr().cFuncs, std::size(header));
+  EXPECT_EQ(guid_text(iface.attr().guid), guid_text(IID__clsAVLt));
+  for (UINT i = 0; i < std::size(header); ++i) {
+    SCOPED_TRACE(kMembers[i].names[0]);
+    Func func(iface.info(), i);
+    EXPECT_EQ(header[i].offset, func->oVft);
+    EXPECT_EQ(header[i].params, func->cParams);
+  }
+}
+
+TEST_F(TypeLibrary, HeaderIdentifiersMatch) {
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(lib_->GetLibAttr(&attr), S_OK);
+  EXPECT_EQ(guid_text(attr->guid), guid_text(LIBID_Quilmar));
+  lib_->ReleaseTLibAttr(attr);
+  const GUID* header[] = {&IID__clsAVLt, &CLSID_clsAVLt,   &GUID_MODEVAL,
+                          &GUID_EGN_MOD, &GUID_BALANCESTS, &GUID_AVLtree};
+  for (UINT i = 0; i < std::size(header); ++i)
+    EXPECT_EQ(guid_text(Type(type_at(lib_.Get(), i)).attr().guid), guid_text(*header[i]))
+        << kTypes[i].name;
+}
+
+TEST_F(TypeLibrary, HeaderEnumerationsAndRecordMatch) {
+  const std::vector<std::vector<LONG>> header = {
+      {WRITE_DATA, START_READ, READ_NEXT, READ_BACK, READ_MID, END_READ, FAULT},
+      {NOT_EGNORE, USE_FIRST_DATA, USE_LAST_DATA},
+      {BALANCED, SMALLV, BIGV},
+      {offsetof(AVLtree, Parent), offsetof(AVLtree, Small), offsetof(AVLtree, Big),
+       offsetof(AVLtree, Data), offsetof(AVLtree, Balance), offsetof(AVLtree, SubData)},
+  };
+  for (size_t t = 0; t < header.size(); ++t) {
+    Type type(type_at(lib_.Get(), kVars[t].type_index));
+    SCOPED_TRACE(type.name());
+    ASSERT_EQ(type.attr().cVars, header[t].size());
+    for (UINT i = 0; i < header[t].size(); ++i) {
+      Var var(type.info(), i);
+      const LONG library =
+          kVars[t].kind == VAR_CONST ? constant_value(var.get()) : static_cast<LONG>(var->oInst);
+      EXPECT_EQ(library, header[t][i]) << kVars[t].vars[i].name;
+    }
+  }
+  Type record(type_at(lib_.Get(), 5));
+  EXPECT_EQ(record.attr().cbSizeInstance, sizeof(AVLtree));
+  EXPECT_EQ(sizeof(MODEVAL), 4u);
+  EXPECT_EQ(sizeof(EGN_MOD), 4u);
+}
+
+// ---- widl's reading of the IDL ----
+
+// widl cannot express everything (see Quilmar.idl); what it can must agree.
+TEST_F(TypeLibrary, AgreesWithWidlReadingOfTheIdl) {
+  if (g_widl_path.empty()) GTEST_SKIP() << "no widl library given";
+  ComPtr<ITypeLib> widl = load(g_widl_path);
+  ASSERT_TRUE(widl);
+  for (UINT i = 0; i < std::size(kTypes); ++i) {
+    Type ours(type_at(lib_.Get(), i));
+    SCOPED_TRACE(ours.name());
+    ComPtr<ITypeInfo> found;
+    ASSERT_EQ(widl->GetTypeInfoOfGuid(ours.attr().guid, &found), S_OK);
+    Type theirs(found);
+    EXPECT_EQ(theirs.name(), ours.name());
+    EXPECT_EQ(theirs.attr().typekind, ours.attr().typekind);
+    EXPECT_EQ(theirs.attr().wTypeFlags, ours.attr().wTypeFlags);
+    EXPECT_EQ(theirs.attr().cVars, ours.attr().cVars);
+    EXPECT_EQ(theirs.attr().cImplTypes, ours.attr().cImplTypes);
+    for (UINT v = 0; v < ours.attr().cVars && v < theirs.attr().cVars; ++v) {
+      Var mine(ours.info(), v), other(theirs.info(), v);
+      EXPECT_EQ(other->memid, mine->memid);
+      EXPECT_EQ(other->varkind, mine->varkind);
+      EXPECT_EQ(documentation(theirs.info(), other->memid).name,
+                documentation(ours.info(), mine->memid).name);
+      if (mine->varkind == VAR_CONST)
+        EXPECT_EQ(constant_value(other.get()), constant_value(mine.get()));
+      else  // widl places VARIANT fields at multiples of 8: only the types are compared
+        EXPECT_EQ(describe(theirs.info(), other->elemdescVar.tdesc),
+                  describe(ours.info(), mine->elemdescVar.tdesc));
+    }
+  }
+
+  Type ours(interface_side(lib_.Get()));
+  ComPtr<ITypeInfo> widl_dual;
+  ASSERT_EQ(widl->GetTypeInfoOfGuid(IID__clsAVLt, &widl_dual), S_OK);
+  Type theirs(interface_side(widl_dual));
+  ASSERT_EQ(theirs.attr().cFuncs, ours.attr().cFuncs);
+  EXPECT_EQ(theirs.attr().cbSizeVft, ours.attr().cbSizeVft);
+  for (UINT i = 0; i < ours.attr().cFuncs; ++i) {
+    Func mine(ours.info(), i), other(theirs.info(), i);
+    SCOPED_TRACE(kMembers[i].names[0]);
+    EXPECT_EQ(other->memid, mine->memid);
+    EXPECT_EQ(other->invkind, mine->invkind);
+    EXPECT_EQ(other->oVft, mine->oVft);
+    ASSERT_EQ(other->cParams, mine->cParams);
+    for (SHORT p = 0; p < mine->cParams; ++p) {
+      const ELEMDESC& a = mine->lprgelemdescParam[p];
+      const ELEMDESC& b = other->lprgelemdescParam[p];
+      EXPECT_EQ(describe(theirs.info(), b.tdesc), describe(ours.info(), a.tdesc));
+      // widl is not given the defaults.
+      EXPECT_EQ(b.paramdesc.wParamFlags, a.paramdesc.wParamFlags & ~PARAMFLAG_FHASDEFAULT);
+    }
+  }
+}
+
+// ---- resources ----
+
+class Resources : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryExW(g_dll_path.c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module_, nullptr) << GetLastError();
+  }
+  void TearDown() override {
+    if (module_) FreeLibrary(module_);
+  }
+
+  // The languages in which resource 1 of `type` exists.
+  std::vector<WORD> languages(const wchar_t* type) const {
+    std::vector<WORD> found;
+    EnumResourceLanguagesW(module_, type, MAKEINTRESOURCEW(1), collect_language,
+                           reinterpret_cast<LONG_PTR>(&found));
+    return found;
+  }
+
+  static BOOL CALLBACK collect_language(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) {
+    reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
+    return TRUE;
+  }
+
+  HMODULE module_ = nullptr;
+};
+
+TEST_F(Resources, EachResourceInItsLanguage) {
+  EXPECT_EQ(languages(L"TYPELIB"), std::vector<WORD>{0});
+  EXPECT_EQ(languages(L"_IID_CLSAVLT"), std::vector<WORD>{0});
+  EXPECT_EQ(languages(MAKEINTRESOURCEW(16)), std::vector<WORD>{0x0411});  // RT_VERSION
+}
+
+TEST_F(Resources, InterfaceIdentifierRecord) {
+  HRSRC found = FindResourceExW(module_, L"_IID_CLSAVLT", MAKEINTRESOURCEW(1), 0);
+  ASSERT_NE(found, nullptr);
+  ASSERT_EQ(SizeofResource(module_, found), 20u);
+  const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module_, found)));
+  ASSERT_NE(bytes, nullptr);
+  const std::vector<BYTE> want = {0x10, 0x00, 0x00, 0x00, 0x71, 0x93, 0x63, 0x6B, 0x11, 0x33,
+                                  0x51, 0x40, 0x97, 0x29, 0x73, 0x42, 0x86, 0x7E, 0x85, 0xBE};
+  EXPECT_EQ(std::vector<BYTE>(bytes, bytes + 20), want);
+  EXPECT_EQ(std::memcmp(bytes + 4, &IID__clsAVLt, 16), 0);
+}
+
+// One node of a version block: its key, its value and its children.
+struct VersionNode {
+  std::wstring key;
+  std::vector<BYTE> value;
+  std::vector<VersionNode> children;
+};
+
+size_t align4(size_t offset) {
+  return (offset + 3) & ~size_t{3};
+}
+
+VersionNode parse_version_node(const BYTE* data, size_t size) {
+  VersionNode node;
+  WORD length = 0, value_length = 0, kind = 0;
+  if (size < 6) return node;
+  std::memcpy(&length, data, 2);
+  std::memcpy(&value_length, data + 2, 2);
+  std::memcpy(&kind, data + 4, 2);
+  length = static_cast<WORD>(std::min<size_t>(length, size));
+  size_t at = 6;
+  while (at + 2 <= length) {
+    wchar_t c;
+    std::memcpy(&c, data + at, 2);
+    at += 2;
+    if (!c) break;
+    node.key += c;
+  }
+  at = align4(at);
+  const size_t value_bytes = kind == 1 ? value_length * 2u : value_length;  // text counts chars
+  if (at + value_bytes <= length) node.value.assign(data + at, data + at + value_bytes);
+  at = align4(at + value_bytes);
+  while (at + 6 <= length) {
+    WORD child_length = 0;
+    std::memcpy(&child_length, data + at, 2);
+    if (child_length == 0) break;
+    node.children.push_back(parse_version_node(data + at, length - at));
+    at = align4(at + child_length);
+  }
+  return node;
+}
+
+class VersionBlock : public testing::Test {
+ protected:
+  void SetUp() override {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(g_dll_path.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    block_.resize(size);
+    ASSERT_TRUE(GetFileVersionInfoW(g_dll_path.c_str(), 0, size, block_.data()));
+  }
+
+  std::wstring text(const std::wstring& key) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = L"\\StringFileInfo\\041104B0\\" + key;
+    if (!VerQueryValueW(block_.data(), path.c_str(), &value, &length)) return L"<missing>";
+    if (length == 0) return L"";
+    return static_cast<const wchar_t*>(value);
+  }
+
+  std::vector<BYTE> block_;
+};
+
+TEST_F(VersionBlock, FixedPart) {
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000005u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000005u);
+  EXPECT_EQ(fixed->dwFileFlagsMask, 0u);
+  EXPECT_EQ(fixed->dwFileFlags, 0u);
+  EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(fixed->dwFileSubtype, 0u);
+  EXPECT_EQ(fixed->dwFileDateMS, 0u);
+  EXPECT_EQ(fixed->dwFileDateLS, 0u);
+}
+
+TEST_F(VersionBlock, Translation) {
+  WORD* pair = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block_.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&pair), &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(pair[0], 0x0411);
+  EXPECT_EQ(pair[1], 0x04B0);
+}
+
+TEST_F(VersionBlock, StringTableValues) {
+  const std::pair<const wchar_t*, const wchar_t*> fixed[] = {
+      {L"FileVersion", L"1.00.0005"}, {L"ProductVersion", L"1.00.0005"},
+      {L"InternalName", L"Quilmar"},  {L"OriginalFilename", L"Quilmar.dll"},
+      {L"OLESelfRegister", L""},
+  };
+  for (const auto& [key, value] : fixed) EXPECT_EQ(text(key), value) << narrow(key);
+  for (const wchar_t* key : {L"Comments", L"CompanyName", L"FileDescription", L"LegalCopyright",
+                             L"LegalTrademarks", L"ProductName"}) {
+    const std::wstring value = text(key);
+    EXPECT_NE(value, L"<missing>") << narrow(key);
+    EXPECT_FALSE(value.empty()) << narrow(key);
+  }
+}
+
+TEST_F(VersionBlock, OneJapaneseStringTableWithTheKeysInOrder) {
+  const VersionNode root = parse_version_node(block_.data(), block_.size());
+  EXPECT_EQ(root.key, L"VS_VERSION_INFO");
+  const VersionNode* strings = nullptr;
+  for (const VersionNode& child : root.children)
+    if (child.key == L"StringFileInfo") strings = &child;
+  ASSERT_NE(strings, nullptr);
+  ASSERT_EQ(strings->children.size(), 1u);
+  const VersionNode& table = strings->children[0];
+  EXPECT_EQ(table.key, L"041104B0");
+  std::vector<std::string> keys;
+  for (const VersionNode& entry : table.children) keys.push_back(narrow(entry.key.c_str()));
+  const std::vector<std::string> want = {"Comments",         "CompanyName",     "FileDescription",
+                                         "LegalCopyright",   "LegalTrademarks", "ProductName",
+                                         "FileVersion",      "ProductVersion",  "InternalName",
+                                         "OriginalFilename", "OLESelfRegister"};
+  EXPECT_EQ(keys, want);
+}
+
+std::wstring full_path(const wchar_t* path) {
+  wchar_t full[MAX_PATH * 2];
+  const DWORD length = GetFullPathNameW(path, std::size(full), full, nullptr);
+  return length && length < std::size(full) ? std::wstring(full, length) : std::wstring(path);
+}
+
+std::wstring beside_this_program(const wchar_t* name) {
+  wchar_t self[MAX_PATH * 2];
+  const DWORD length = GetModuleFileNameW(nullptr, self, std::size(self));
+  std::wstring path(self, length);
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  g_dll_path = argc > 1 ? full_path(argv[1]) : beside_this_program(L"Quilmar.dll");
+  if (argc > 2) g_widl_path = full_path(argv[2]);
+  return RUN_ALL_TESTS();
+}

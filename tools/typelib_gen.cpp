@@ -1,0 +1,480 @@
+// Writes the type library Quilmar (embedded in Quilmar.dll as "TYPELIB" 1) through oleaut32's
+// ICreateTypeLib2, under Wine at build time. widl cannot write this library exactly: it orders
+// types by first use, rejects documentation strings on enumeration members and record fields and
+// a text default on a VARIANT, stores a float default as an integer's bits, and stamps every
+// build with a date. This program writes the same bytes on every run.
+//
+// Usage: quilmar_typelib_gen OUTPUT.tlb
+#include <wrl/client.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "quilmar/quilmar.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+void check(HRESULT hr, const char* what) {
+  if (FAILED(hr)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s failed: 0x%08lX", what, static_cast<unsigned long>(hr));
+    throw std::runtime_error(text);
+  }
+}
+
+// The names are plain ASCII; oleaut32 wants them wide and, by its old signatures, writable.
+class Wide {
+ public:
+  explicit Wide(const char* narrow) : text_(narrow, narrow + std::strlen(narrow)) {}
+  LPOLESTR get() { return text_.data(); }
+
+ private:
+  std::wstring text_;
+};
+
+// ---- what the library holds ----
+
+struct Constant {
+  const char* name;
+  LONG value;
+};
+
+struct EnumType {
+  const char* name;
+  const GUID& guid;
+  std::vector<Constant> members;
+};
+
+// The kinds of value the interface's members pass.
+enum class Kind { Variant, Float, Boolean, Long, String, Modeval, EgnMod };
+
+enum class Fallback { None, HundredThousand, EmptyText };
+
+struct Param {
+  const char* name;  // nullptr: unnamed in the library
+  Kind kind;
+  Fallback fallback = Fallback::None;
+};
+
+struct Member {
+  MEMBERID id;
+  INVOKEKIND invoke;
+  const char* name;
+  std::vector<Param> params;  // each passed by reference, in and out
+  bool has_result;
+  Kind result = Kind::Variant;  // passed by reference: out, the call's value
+};
+
+const std::vector<Member> kMembers = {
+    {0x60030005, INVOKE_FUNC, "Read", {{"Spec", Kind::Modeval}}, true, Kind::Variant},
+    {0x60030008,
+     INVOKE_FUNC,
+     "Alloc",
+     {{"Siz", Kind::Float, Fallback::HundredThousand}},
+     true,
+     Kind::Boolean},
+    {0x60030009,
+     INVOKE_FUNC,
+     "Indata",
+     {{"Getdata", Kind::Variant}, {"AddData", Kind::Variant, Fallback::EmptyText}},
+     true,
+     Kind::Variant},
+    {0x6003000A, INVOKE_FUNC, "ReadSub", {}, true, Kind::Variant},
+    {0x68030003, INVOKE_PROPERTYPUT, "Egnore", {{nullptr, Kind::EgnMod}}, false},
+    {0x68030003, INVOKE_PROPERTYGET, "Egnore", {}, true, Kind::EgnMod},
+    {0x68030002, INVOKE_PROPERTYGET, "MemorySize", {}, true, Kind::Long},
+    {0x68030001, INVOKE_PROPERTYGET, "DataNumber", {}, true, Kind::Long},
+    {0x68030000, INVOKE_PROPERTYGET, "GetVersion", {}, true, Kind::String},
+};
+
+const std::array<EnumType, 3> kEnums = {{
+    {"MODEVAL",
+     GUID_MODEVAL,
+     {{"WRITE_DATA", WRITE_DATA},
+      {"START_READ", START_READ},
+      {"READ_NEXT", READ_NEXT},
+      {"READ_BACK", READ_BACK},
+      {"READ_MID", READ_MID},
+      {"END_READ", END_READ},
+      {"FAULT", FAULT}}},
+    {"EGN_MOD",
+     GUID_EGN_MOD,
+     {{"NOT_EGNORE", NOT_EGNORE},
+      {"USE_FIRST_DATA", USE_FIRST_DATA},
+      {"USE_LAST_DATA", USE_LAST_DATA}}},
+    {"BALANCESTS", GUID_BALANCESTS, {{"BALANCED", BALANCED}, {"SMALLV", SMALLV}, {"BIGV", BIGV}}},
+}};
+constexpr size_t kBalanceIndex = 2;
+
+enum class FieldKind { Float, Variant, Balance };
+
+struct Field {
+  const char* name;
+  FieldKind kind;
+  ULONG offset;
+};
+
+const std::array<Field, 6> kFields = {{
+    {"Parent", FieldKind::Float, offsetof(AVLtree, Parent)},
+    {"Small", FieldKind::Float, offsetof(AVLtree, Small)},
+    {"Big", FieldKind::Float, offsetof(AVLtree, Big)},
+    {"Data", FieldKind::Variant, offsetof(AVLtree, Data)},
+    {"Balance", FieldKind::Balance, offsetof(AVLtree, Balance)},
+    {"SubData", FieldKind::Variant, offsetof(AVLtree, SubData)},
+}};
+constexpr ULONG kRecordSize = sizeof(AVLtree);
+constexpr UINT kRecordIndex = 5;  // the last of the six types
+static_assert(kRecordSize == 48);
+
+// IUnknown's three and IDispatch's four entries precede the interface's own.
+constexpr UINT kInheritedEntries = 7;
+
+// Member ids of enumeration members and record fields count from here.
+constexpr MEMBERID kFirstVarId = 0x40000000;
+
+// ---- writing ----
+
+class TypeDescs;
+
+class Writer {
+ public:
+  explicit Writer(const std::wstring& path) {
+    check(CreateTypeLib2(SYS_WIN32, path.c_str(), &lib_), "CreateTypeLib2");
+    check(lib_->SetName(Wide("Quilmar").get()), "SetName");
+    check(lib_->SetGuid(LIBID_Quilmar), "SetGuid");
+    check(lib_->SetVersion(1, 0), "SetVersion");
+    check(lib_->SetLcid(0), "SetLcid");
+    check(lib_->SetLibFlags(0), "SetLibFlags");
+  }
+
+  void write() {
+    // Created in the order clients see them: interface, class, enumerations, record.
+    create(iface_, "_clsAVLt", TKIND_INTERFACE, IID__clsAVLt);
+    create(coclass_, "clsAVLt", TKIND_COCLASS, CLSID_clsAVLt);
+    for (size_t i = 0; i < kEnums.size(); ++i)
+      create(enums_[i], kEnums[i].name, TKIND_ENUM, kEnums[i].guid);
+    create(record_, "AVLtree", TKIND_RECORD, GUID_AVLtree);
+
+    for (size_t i = 0; i < kEnums.size(); ++i) fill_enum(enums_[i].Get(), kEnums[i]);
+    fill_record();
+    fill_interface();
+    fill_coclass();
+
+    for (ICreateTypeInfo2* info : {iface_.Get(), coclass_.Get(), enums_[0].Get(), enums_[1].Get(),
+                                   enums_[2].Get(), record_.Get()})
+      check(info->LayOut(), "LayOut");
+    check(lib_->SaveAllChanges(), "SaveAllChanges");
+  }
+
+ private:
+  void create(ComPtr<ICreateTypeInfo2>& info, const char* name, TYPEKIND kind, const GUID& guid) {
+    ComPtr<ICreateTypeInfo> created;
+    check(lib_->CreateTypeInfo(Wide(name).get(), kind, &created), "CreateTypeInfo");
+    check(created.As(&info), "QueryInterface(ICreateTypeInfo2)");
+    check(info->SetGuid(guid), "SetGuid");
+    check(info->SetVersion(1, 0), "SetVersion");
+    check(info->SetAlignment(4), "SetAlignment");
+  }
+
+  // A reference from `from` to the type `to` (a description of this library or another).
+  static HREFTYPE reference(ICreateTypeInfo2* from, IUnknown* to) {
+    ComPtr<ITypeInfo> info;
+    check(to->QueryInterface(IID_PPV_ARGS(&info)), "QueryInterface(ITypeInfo)");
+    HREFTYPE ref = 0;
+    check(from->AddRefTypeInfo(info.Get(), &ref), "AddRefTypeInfo");
+    return ref;
+  }
+
+  void fill_enum(ICreateTypeInfo2* info, const EnumType& type) {
+    UINT index = 0;
+    for (const Constant& constant : type.members) {
+      VARIANT value;
+      VariantInit(&value);
+      value.vt = VT_I4;
+      value.lVal = constant.value;
+      VARDESC desc{};
+      desc.memid = kFirstVarId + static_cast<MEMBERID>(index);
+      desc.lpvarValue = &value;
+      desc.elemdescVar.tdesc.vt = VT_I4;
+      desc.varkind = VAR_CONST;
+      add_var(info, index++, desc, constant.name);
+    }
+  }
+
+  void fill_record() {
+    const HREFTYPE balance = reference(record_.Get(), enums_[kBalanceIndex].Get());
+    UINT index = 0;
+    for (const Field& field : kFields) {
+      VARDESC desc{};
+      desc.memid = kFirstVarId + static_cast<MEMBERID>(index);
+      desc.oInst = field.offset;
+      desc.varkind = VAR_PERINSTANCE;
+      switch (field.kind) {
+        case FieldKind::Float: desc.elemdescVar.tdesc.vt = VT_R4; break;
+        case FieldKind::Variant: desc.elemdescVar.tdesc.vt = VT_VARIANT; break;
+        case FieldKind::Balance:
+          desc.elemdescVar.tdesc.vt = VT_USERDEFINED;
+          desc.elemdescVar.tdesc.hreftype = balance;
+          break;
+      }
+      add_var(record_.Get(), index++, desc, field.name);
+    }
+  }
+
+  // Enumeration members and record fields carry their own name as documentation.
+  static void add_var(ICreateTypeInfo2* info, UINT index, VARDESC& desc, const char* name) {
+    check(info->AddVarDesc(index, &desc), "AddVarDesc");
+    check(info->SetVarName(index, Wide(name).get()), "SetVarName");
+    check(info->SetVarDocString(index, Wide(name).get()), "SetVarDocString");
+  }
+
+  void fill_interface();
+  void add_function(UINT index, const Member& member, TypeDescs& types);
+  void fill_coclass() {
+    const HREFTYPE ref = reference(coclass_.Get(), iface_.Get());
+    check(coclass_->AddImplType(0, ref), "AddImplType");
+    check(coclass_->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags");
+    check(coclass_->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags");
+  }
+
+  ComPtr<ICreateTypeLib2> lib_;
+  ComPtr<ICreateTypeInfo2> iface_;
+  ComPtr<ICreateTypeInfo2> coclass_;
+  ComPtr<ICreateTypeInfo2> enums_[3];  // in the order of kEnums
+  ComPtr<ICreateTypeInfo2> record_;
+};
+
+// Type descriptions that a parameter points at; kept alive while the descriptions are added.
+class TypeDescs {
+ public:
+  TypeDescs(HREFTYPE modeval, HREFTYPE egn_mod) : modeval_(modeval), egn_mod_(egn_mod) {}
+
+  // A pointer to a value of `kind`.
+  TYPEDESC pointer_to(Kind kind) {
+    TYPEDESC& target = targets_.emplace_back();
+    switch (kind) {
+      case Kind::Variant: target.vt = VT_VARIANT; break;
+      case Kind::Float: target.vt = VT_R4; break;
+      case Kind::Boolean: target.vt = VT_BOOL; break;
+      case Kind::Long: target.vt = VT_I4; break;
+      case Kind::String: target.vt = VT_BSTR; break;
+      case Kind::Modeval: target = user_defined(modeval_); break;
+      case Kind::EgnMod: target = user_defined(egn_mod_); break;
+    }
+    TYPEDESC pointer{};
+    pointer.vt = VT_PTR;
+    pointer.lptdesc = &target;
+    return pointer;
+  }
+
+ private:
+  static TYPEDESC user_defined(HREFTYPE ref) {
+    TYPEDESC desc{};
+    desc.vt = VT_USERDEFINED;
+    desc.hreftype = ref;
+    return desc;
+  }
+
+  HREFTYPE modeval_;
+  HREFTYPE egn_mod_;
+  std::deque<TYPEDESC> targets_;  // a deque: pointers into it stay valid as it grows
+};
+
+// The default of an optional parameter, as the library stores it.
+class DefaultValue {
+ public:
+  explicit DefaultValue(Fallback fallback) {
+    desc_.cBytes = sizeof desc_;
+    VariantInit(&desc_.varDefaultValue);
+    if (fallback == Fallback::HundredThousand) {
+      desc_.varDefaultValue.vt = VT_R4;
+      desc_.varDefaultValue.fltVal = 100000.0f;
+    } else {
+      desc_.varDefaultValue.vt = VT_BSTR;
+      desc_.varDefaultValue.bstrVal = SysAllocString(L"");
+      if (!desc_.varDefaultValue.bstrVal) throw std::bad_alloc();
+    }
+  }
+  DefaultValue(const DefaultValue&) = delete;
+  DefaultValue& operator=(const DefaultValue&) = delete;
+  ~DefaultValue() { VariantClear(&desc_.varDefaultValue); }
+  PARAMDESCEX* get() { return &desc_; }
+
+ private:
+  PARAMDESCEX desc_{};
+};
+
+void Writer::fill_interface() {
+  ComPtr<ITypeLib> stdole;
+  check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
+  ComPtr<ITypeInfo> dispatch;
+  check(stdole->GetTypeInfoOfGuid(IID_IDispatch, &dispatch), "GetTypeInfoOfGuid(IDispatch)");
+  check(iface_->AddImplType(0, reference(iface_.Get(), dispatch.Get())), "AddImplType");
+  check(iface_->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
+                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
+        "SetTypeFlags");
+
+  TypeDescs types(reference(iface_.Get(), enums_[0].Get()),
+                  reference(iface_.Get(), enums_[1].Get()));
+  UINT index = 0;
+  for (const Member& member : kMembers) add_function(index++, member, types);
+}
+
+void Writer::add_function(UINT index, const Member& member, TypeDescs& types) {
+  std::vector<ELEMDESC> params;
+  std::deque<DefaultValue> defaults;
+  std::vector<Wide> names{Wide(member.name)};
+  for (const Param& param : member.params) {
+    ELEMDESC& elem = params.emplace_back();
+    elem.tdesc = types.pointer_to(param.kind);
+    elem.paramdesc.wParamFlags = PARAMFLAG_FIN | PARAMFLAG_FOUT;
+    if (param.fallback != Fallback::None) {
+      elem.paramdesc.wParamFlags |= PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
+      elem.paramdesc.pparamdescex = defaults.emplace_back(param.fallback).get();
+    }
+    if (param.name) names.emplace_back(param.name);
+  }
+  if (member.has_result) {
+    ELEMDESC& elem = params.emplace_back();
+    elem.tdesc = types.pointer_to(member.result);
+    elem.paramdesc.wParamFlags = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+  }
+
+  FUNCDESC desc{};
+  desc.memid = member.id;
+  desc.lprgelemdescParam = params.data();
+  desc.funckind = FUNC_PUREVIRTUAL;
+  desc.invkind = member.invoke;
+  desc.callconv = CC_STDCALL;
+  desc.cParams = static_cast<SHORT>(params.size());
+  desc.oVft = static_cast<SHORT>((kInheritedEntries + index) * sizeof(void*));
+  desc.elemdescFunc.tdesc.vt = VT_HRESULT;
+  check(iface_->AddFuncDesc(index, &desc), "AddFuncDesc");
+
+  std::vector<LPOLESTR> name_ptrs;
+  for (Wide& name : names) name_ptrs.push_back(name.get());
+  check(iface_->SetFuncAndParamNames(index, name_ptrs.data(), static_cast<UINT>(name_ptrs.size())),
+        "SetFuncAndParamNames");
+}
+
+// ---- the record's size ----
+
+// Wine's layout step stores a record's size as 0, and no ICreateTypeInfo call sets it. The size
+// lives in the record's entry of the file's type table; these are the places of the compiled
+// type-library format that lead to it.
+constexpr int32_t kMagic = 0x5446534D;  // "MSFT"
+constexpr size_t kFlagsAt = 0x14;
+constexpr int32_t kHasHelpLibrary = 0x100;  // an extra 32-bit field follows the header
+constexpr size_t kTypeCountAt = 0x20;
+constexpr size_t kHeaderSize = 0x54;
+constexpr size_t kEntryKindAt = 0x00;
+constexpr size_t kEntryElementsAt = 0x18;  // variables in the high half, functions in the low
+constexpr size_t kEntrySizeAt = 0x50;
+
+class FileBytes {
+ public:
+  explicit FileBytes(const std::wstring& path) : path_(path) {
+    std::ifstream in(path_.c_str(), std::ios::binary);
+    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) throw std::runtime_error("cannot read the type library");
+  }
+
+  int32_t at(size_t offset) const {
+    if (offset > bytes_.size() || bytes_.size() - offset < 4)
+      throw std::runtime_error("the type library is shorter than its own header says");
+    int32_t value;
+    std::memcpy(&value, bytes_.data() + offset, 4);
+    return value;
+  }
+
+  void put(size_t offset, int32_t value) {
+    at(offset);  // bounds
+    std::memcpy(bytes_.data() + offset, &value, 4);
+  }
+
+  void save() const {
+    std::ofstream out(path_.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+    if (!out) throw std::runtime_error("cannot write the type library");
+  }
+
+ private:
+  std::wstring path_;
+  std::vector<char> bytes_;
+};
+
+void store_record_size(const std::wstring& path, UINT type_index, ULONG size, UINT fields) {
+  FileBytes file(path);
+  if (file.at(0) != kMagic) throw std::runtime_error("not a compiled type library");
+  const size_t offsets = kHeaderSize + ((file.at(kFlagsAt) & kHasHelpLibrary) ? 4 : 0);
+  const int32_t count = file.at(kTypeCountAt);
+  if (count < 0 || type_index >= static_cast<UINT>(count))
+    throw std::runtime_error("the type library lacks the record");
+  const size_t segments = offsets + 4 * static_cast<size_t>(count);
+  const size_t entry = static_cast<size_t>(file.at(segments)) +
+                       static_cast<size_t>(file.at(offsets + 4 * type_index));
+
+  const bool is_the_record = (file.at(entry + kEntryKindAt) & 0xF) == TKIND_RECORD &&
+                             (file.at(entry + kEntryElementsAt) >> 16) == static_cast<int>(fields);
+  const int32_t stored = file.at(entry + kEntrySizeAt);
+  if (!is_the_record || (stored != 0 && stored != static_cast<int32_t>(size)))
+    throw std::runtime_error("the record's entry is not where the format puts it");
+  file.put(entry + kEntrySizeAt, static_cast<int32_t>(size));
+  file.save();
+}
+
+// Reads the saved library back as clients will.
+void verify_record_size(const std::wstring& path, UINT type_index, ULONG size) {
+  ComPtr<ITypeLib> lib;
+  check(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx");
+  ComPtr<ITypeInfo> info;
+  check(lib->GetTypeInfo(type_index, &info), "GetTypeInfo");
+  TYPEATTR* attr = nullptr;
+  check(info->GetTypeAttr(&attr), "GetTypeAttr");
+  const bool right = attr->typekind == TKIND_RECORD && attr->cbSizeInstance == size;
+  info->ReleaseTypeAttr(attr);
+  if (!right) throw std::runtime_error("the saved record does not report its size");
+}
+
+std::wstring widen(const char* narrow) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
+  std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide.data(), length);
+  return wide;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT.tlb\n", argv[0]);
+    return 2;
+  }
+  // Written under another name first, so that a failed run leaves no file the build takes as
+  // up to date.
+  const std::wstring path = widen(argv[1]);
+  const std::wstring part = path + L".part";
+  try {
+    Writer(part).write();
+    store_record_size(part, kRecordIndex, kRecordSize, kFields.size());
+    verify_record_size(part, kRecordIndex, kRecordSize);
+    if (!MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+      throw std::runtime_error("cannot rename the finished type library");
+    return 0;
+  } catch (const std::exception& failure) {
+    DeleteFileW(part.c_str());
+    std::fprintf(stderr, "%s: %s\n", argv[0], failure.what());
+    return 1;
+  }
+}
