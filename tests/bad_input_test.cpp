@@ -1,9 +1,11 @@
-// Whatever a client hands the object, through the vtable: every Variant kind (as itself, through
-// a typed reference and through a reference to a Variant) as key and as payload, and any number
-// as Siz, Spec and Egnore. Each gets its documented answer, and the store afterwards passes the
-// verifier and holds exactly what it held (plus the new pair where one was stored).
+// Whatever a client hands the object, through the vtable and through Invoke: every Variant kind
+// (as itself, through a typed reference and through a reference to a Variant) as key and as
+// payload, and any number (through Invoke: any Variant) as Siz, Spec and Egnore. Each gets its
+// documented answer, and the store afterwards passes the verifier and holds exactly what it held
+// (plus the new pair where one was stored).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "avl_object.h"
+#include "coerce.h"
 #include "node_table.h"
 #include "seams.h"
 #include "store_view.h"
@@ -421,6 +424,110 @@ TEST(BadInput, MissingArgumentsAreRefusedAndChangeNothing) {
   EXPECT_EQ(o.obj->get_GetVersion(nullptr), E_POINTER);
   EXPECT_EQ(spec, START_READ);
   expect_unchanged(o, before, "missing arguments");
+}
+
+// Through Invoke, with one argument in DISPPARAMS; the answer and the position it blames.
+struct Invoked {
+  HRESULT hr;
+  UINT arg_error = 0xDEADBEEF;
+};
+Invoked invoke(_clsAVLt* obj, DISPID id, WORD flags, std::vector<VARIANT> args) {
+  std::reverse(args.begin(), args.end());  // rgvarg holds the arguments last to first
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {args.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr,
+                       static_cast<UINT>(args.size()), flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+  Variant result;
+  EXCEPINFO excep = {};
+  Invoked out;
+  out.hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &excep,
+                       &out.arg_error);
+  SysFreeString(excep.bstrSource);
+  SysFreeString(excep.bstrDescription);
+  SysFreeString(excep.bstrHelpFile);
+  return out;
+}
+
+constexpr DISPID kRead = 0x60030005, kAlloc = 0x60030008, kIndata = 0x60030009,
+                 kEgnore = 0x68030003;
+
+// What a script passes for an argument it leaves out.
+bool left_out(const VARIANT& v) {
+  const VARIANT* r = &v;
+  while (r->vt == (VT_BYREF | VT_VARIANT) && r->pvarVal) r = r->pvarVal;
+  return r->vt == VT_ERROR && r->scode == DISP_E_PARAMNOTFOUND;
+}
+
+TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
+  Counted object;
+  BoxCapture boxes;
+  const TableAllocationHook previous = set_table_allocation_hook(
+      [](std::size_t bytes) { return bytes <= 200000 * sizeof(AVLtree); });
+  for (const Kind& kind : kinds(object)) {
+    for (Passing passing : {Passing::value, Passing::typed_reference, Passing::variant_reference,
+                            Passing::reference_to_nothing}) {
+      const std::string label = kind.name + " " + name(passing);
+      {  // as the key: stored or refused as through the vtable; left out, a missing argument
+        Object o;
+        const Snapshot before = snapshot(o.store());
+        boxes.clear();
+        Argument key(kind, passing);
+        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {key.arg, *text("p")});
+        const bool stored = kind.key_stored && passing != Passing::reference_to_nothing;
+        EXPECT_EQ(r.hr, left_out(key.arg) ? DISP_E_PARAMNOTOPTIONAL : S_OK) << "key " << label;
+        EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "key " << label;
+        EXPECT_EQ(boxes.boxes().size(), stored || FAILED(r.hr) ? 0u : 1u) << "key " << label;
+        if (!stored) expect_unchanged(o, before, "key " + label);
+        EXPECT_TRUE(verify(o.store()).ok()) << "key " << label;
+      }
+      {  // as the payload: stored when the platform copies it; left out, the text ""
+        Object o;
+        boxes.clear();
+        Argument payload(kind, passing);
+        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {*i4(1000), payload.arg});
+        const bool stored = left_out(payload.arg) || platform_copies(payload.arg);
+        EXPECT_EQ(r.hr, S_OK) << "payload " << label;
+        EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "payload " << label;
+        EXPECT_EQ(boxes.boxes().size(), stored ? 0u : 1u) << "payload " << label;
+        EXPECT_TRUE(verify(o.store()).ok()) << "payload " << label;
+      }
+      {  // as Siz: converted to a float, or refused with the conversion's answer
+        Object o;
+        const Snapshot before = snapshot(o.store());
+        Argument siz(kind, passing);
+        FLOAT want = 100000;
+        const HRESULT converts = left_out(siz.arg) ? S_OK : to_float(siz.arg, want);
+        const Invoked r = invoke(o.obj, kAlloc, DISPATCH_METHOD, {siz.arg});
+        EXPECT_EQ(r.hr, converts) << "Siz " << label;
+        if (SUCCEEDED(converts)) {
+          const float got = o.store().alloc_size();
+          EXPECT_EQ(std::memcmp(&want, &got, sizeof want), 0) << "Siz " << label;
+        } else {
+          EXPECT_EQ(r.arg_error, 0u) << "Siz " << label;
+          expect_unchanged(o, before, "Siz " + label);
+        }
+      }
+      {  // as Spec and as the value of Egnore: converted to a 32-bit integer, or refused
+        Object o;
+        Argument value(kind, passing);
+        LONG want = 0;
+        const HRESULT converts = to_long(value.arg, want);
+        const Snapshot before = snapshot(o.store());
+        const Invoked read = invoke(o.obj, kRead, DISPATCH_METHOD, {value.arg});
+        const Invoked put = invoke(o.obj, kEgnore, DISPATCH_PROPERTYPUT, {value.arg});
+        const HRESULT missing = left_out(value.arg) ? DISP_E_PARAMNOTOPTIONAL : converts;
+        EXPECT_EQ(read.hr, missing) << "Spec " << label;
+        EXPECT_EQ(put.hr, missing) << "Egnore " << label;
+        if (SUCCEEDED(missing)) {
+          EXPECT_EQ(o.store().egnore(), want) << "Egnore " << label;
+          EXPECT_TRUE(verify(o.store()).ok()) << "Spec " << label;
+        } else {
+          expect_unchanged(o, before, "Spec and Egnore " + label);
+        }
+      }
+    }
+  }
+  set_table_allocation_hook(previous);
+  EXPECT_EQ(object.refs, 1u);
 }
 
 }  // namespace
