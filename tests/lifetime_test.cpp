@@ -192,7 +192,7 @@ TEST(MemoryPressure, FillUntilRefusedLosesNothingAndGoesOn) {
       const LONG key = row.pattern == 0   ? i
                        : row.pattern == 1 ? -i
                                           : static_cast<LONG>(random() % 500);
-      const std::string payload = "p" + std::to_string(i);
+      const std::string payload = std::string("p").append(std::to_string(i));
       LONG before = 0, after = 0;
       obj->get_DataNumber(&before);
       put(obj, i4(key), text(payload.c_str()));
