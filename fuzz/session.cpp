@@ -71,7 +71,7 @@ struct Shown {
 };
 
 class Session;
-Session* current = nullptr;
+Session* current = nullptr;  // the session the seams report to
 
 class Session {
  public:
@@ -87,6 +87,14 @@ class Session {
       after_top_level();
     }
     finish();
+  }
+
+  // After a top-level call: an object dropped from the pump must be gone by now.
+  void after_top_level() {
+    if (!dropped_) return;
+    obj_ = nullptr;
+    expect(DllCanUnloadNow() == S_OK, "an object released during its own call was not destroyed");
+    create();
   }
 
   void on_pump() {
@@ -546,16 +554,6 @@ class Session {
     dropped_ = true;
   }
 
- public:
-  // After a top-level call: an object dropped from the pump must be gone by now.
-  void after_top_level() {
-    if (!dropped_) return;
-    obj_ = nullptr;
-    expect(DllCanUnloadNow() == S_OK, "an object released during its own call was not destroyed");
-    create();
-  }
-
- private:
   Input in_;
   ValueMaker values_;
   Model model_;
