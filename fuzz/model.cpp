@@ -168,8 +168,8 @@ const VARIANT& Model::key_at(float slot) const {
   return s < slots.size() ? *slots[s].key : *free_text_;
 }
 
-ReadAnswer Model::read(MODEVAL spec) const {
-  ReadAnswer a{false, Variant(), spec, cursor, spec};
+ReadAnswer Model::read(MODEVAL asked) const {
+  ReadAnswer a{false, Variant(), asked, cursor, asked};
   const auto copy = [&a](const VARIANT& v) {
     copy_value(*a.result.get(), v);  // the host's copy, as any client receives it
   };
@@ -178,25 +178,26 @@ ReadAnswer Model::read(MODEVAL spec) const {
     a.mode = FAULT;
     return a;
   }
-  if (table_slots == 0 && spec >= START_READ && spec <= END_READ)
-    return {true, Variant(), spec, cursor, read_mode};
+  if (table_slots == 0 && asked >= START_READ && asked <= END_READ)
+    return {true, Variant(), asked, cursor, read_mode};
   const auto position = [this] {
     return std::find(order.begin(), order.end(), static_cast<std::int32_t>(cursor)) - order.begin();
   };
-  switch (spec) {
+  switch (asked) {
     case START_READ:
     case END_READ:
-      a.cursor =
-          order.empty() ? 0 : static_cast<float>(spec == START_READ ? order.front() : order.back());
+      a.cursor = order.empty()
+                     ? 0
+                     : static_cast<float>(asked == START_READ ? order.front() : order.back());
       break;
     case READ_MID: a.cursor = 0; break;
     case READ_NEXT:
     case READ_BACK: {
       const auto at = position();
-      const auto to = spec == READ_NEXT ? at + 1 : at - 1;
+      const auto to = asked == READ_NEXT ? at + 1 : at - 1;
       if (order.empty() || to < 0 || to >= static_cast<std::ptrdiff_t>(order.size())) {
         make_empty_text(*a.result.get());
-        a.spec = a.mode = FAULT;
+        a.inout = a.mode = FAULT;
         a.cursor = 0;
         return a;
       }

@@ -25,7 +25,7 @@ bool same(const VARIANT& a, const VARIANT& b);
 struct ReadAnswer {
   bool fails;  // subscript out of range: the object has no table at all
   Variant result;
-  MODEVAL spec;
+  MODEVAL inout;  // the Spec argument afterwards
   float cursor;
   MODEVAL mode;
 };
@@ -57,7 +57,7 @@ class Model {
   // Whether the last indata() had to grow the table (so an allocation could be asked for).
   bool may_allocate() const { return may_allocate_; }
 
-  ReadAnswer read(MODEVAL spec) const;
+  ReadAnswer read(MODEVAL asked) const;
   void apply(const ReadAnswer& a) {
     cursor = a.cursor;
     read_mode = a.mode;

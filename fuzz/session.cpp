@@ -185,7 +185,7 @@ class Session {
       case 9:
       case 10:
       case 11:
-      case 12: read(spec()); break;
+      case 12: read(any_mode()); break;
       case 13: read_sub(); break;
       case 14: properties(); break;
       case 15:
@@ -252,7 +252,7 @@ class Session {
     }
   }
 
-  MODEVAL spec() {
+  MODEVAL any_mode() {
     static constexpr MODEVAL kSpecs[] = {START_READ, READ_NEXT,  READ_NEXT, READ_NEXT,
                                          READ_BACK,  READ_BACK,  READ_BACK, READ_MID,
                                          END_READ,   WRITE_DATA, FAULT};
@@ -377,7 +377,7 @@ class Session {
   }
 
   // The event pump calls a walk makes, from the links as they stand before the call.
-  int pumps_due(MODEVAL spec) const {
+  int pumps_due(MODEVAL asked) const {
     const NodeTable& t = store().table();
     if (model_.read_mode == FAULT || t.size() == 0) return 0;
     const auto link = [&t](long slot, bool small) {
@@ -389,33 +389,33 @@ class Session {
       for (long n = link(from, small); n >= 0; n = link(n, small)) ++calls;
       return calls;
     };
-    switch (spec) {
+    switch (asked) {
       case START_READ: return descent(0, true);
       case END_READ: return descent(0, false);
       case READ_NEXT:
       case READ_BACK: {
-        const long down = link(slot_of(model_.cursor), spec == READ_BACK);
-        return down < 0 ? 0 : descent(down, spec == READ_NEXT);
+        const long down = link(slot_of(model_.cursor), asked == READ_BACK);
+        return down < 0 ? 0 : descent(down, asked == READ_NEXT);
       }
       default: return 0;
     }
   }
 
-  void read(MODEVAL spec) {
+  void read(MODEVAL asked) {
     ++totals.operations, ++ops_;
-    trace(depth_, "Read %ld", static_cast<long>(spec));
-    const ReadAnswer want = model_.read(spec);
-    const int pumps = pumps_due(spec);
+    trace(depth_, "Read %ld", static_cast<long>(asked));
+    const ReadAnswer want = model_.read(asked);
+    const int pumps = pumps_due(asked);
     const int pumps_before = pump_calls_, runs_before = nested_runs_;
     const std::size_t boxes = shown_.size();
-    MODEVAL inout = spec;
+    MODEVAL inout = asked;
     Variant result;
     const HRESULT hr = obj_->Read(&inout, result.get());
     if (dropped_) return;  // released from the pump: the object is gone once the outer call ends
     expect(shown_.size() == boxes, "Read showed a box");
     if (want.fails) {
       expect(hr == kSubscriptOutOfRange && result->vt == VT_EMPTY, "Read without a table");
-      expect(inout == spec, "a failed Read wrote its Spec");
+      expect(inout == asked, "a failed Read wrote its Spec");
       check();
       return;
     }
@@ -423,7 +423,7 @@ class Session {
     if (result->vt == VT_BSTR) expect(result->bstrVal != nullptr, "Read answered a null string");
     if (nested_runs_ == runs_before) {
       expect(same(*result, *want.result), "Read's result differs from the model");
-      expect(inout == want.spec, "Read's Spec afterwards differs from the model");
+      expect(inout == want.inout, "Read's Spec afterwards differs from the model");
       expect(pump_calls_ - pumps_before == pumps,
              "Read called the event pump a wrong number of times");
       model_.apply(want);
@@ -432,12 +432,12 @@ class Session {
       const Store& s = store();
       const float at = s.current_index();
       expect(at == 0 || at < model_.count(), "the cursor left the stored keys");
-      if (inout != spec) {
+      if (inout != asked) {
         expect(inout == FAULT && s.read_mode() == FAULT, "Read wrote a Spec other than FAULT");
         expect(result->vt == VT_BSTR && SysStringLen(result->bstrVal) == 0, "FAULT without \"\"");
-      } else if (spec >= START_READ && spec <= END_READ) {
+      } else if (asked >= START_READ && asked <= END_READ) {
         expect(same(*result, *Variant(model_.key_at(at))), "Read's result is not the cursor's key");
-        expect(s.read_mode() == spec, "ReadMode after a moved walk");
+        expect(s.read_mode() == asked, "ReadMode after a moved walk");
       } else {
         expect(result->vt == VT_EMPTY, "Read of no mode is not Empty");
       }
@@ -512,12 +512,12 @@ class Session {
   // Missing out-arguments are refused and change nothing.
   void null_arguments() {
     totals.operations += 9, ops_ += 9;
-    MODEVAL spec = START_READ;
+    MODEVAL asked = START_READ;
     FLOAT siz = 5;
     VARIANT_BOOL built;
     Variant v;
     VARIANT key = values_.plain_key(1);
-    expect(obj_->Read(nullptr, v.get()) == E_POINTER && obj_->Read(&spec, nullptr) == E_POINTER &&
+    expect(obj_->Read(nullptr, v.get()) == E_POINTER && obj_->Read(&asked, nullptr) == E_POINTER &&
                obj_->Alloc(nullptr, &built) == E_POINTER &&
                obj_->Alloc(&siz, nullptr) == E_POINTER &&
                obj_->Indata(nullptr, &key, v.get()) == E_POINTER &&
@@ -525,7 +525,7 @@ class Session {
                obj_->Indata(&key, &key, nullptr) == E_POINTER &&
                obj_->ReadSub(nullptr) == E_POINTER && obj_->put_Egnore(nullptr) == E_POINTER,
            "a missing argument was not refused with E_POINTER");
-    expect(spec == START_READ, "a refused Read wrote its Spec");
+    expect(asked == START_READ, "a refused Read wrote its Spec");
     check();
   }
 

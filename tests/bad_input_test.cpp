@@ -286,9 +286,9 @@ TEST(BadInput, EveryKindAsPayload) {
       EXPECT_FALSE(is_reference(o.store().table()[3].SubData.vt)) << label;
       // Keys in order: 2.5, 5, 1000, "m"; the payload is read back from under 1000.
       for (const MODEVAL step : {START_READ, READ_NEXT, READ_NEXT}) {
-        MODEVAL spec = step;
+        MODEVAL asked = step;
         Variant key;
-        ASSERT_EQ(o.obj->Read(&spec, key.get()), S_OK) << label;
+        ASSERT_EQ(o.obj->Read(&asked, key.get()), S_OK) << label;
       }
       Variant got;
       ASSERT_EQ(o.obj->ReadSub(got.get()), S_OK) << label;
@@ -362,22 +362,22 @@ TEST(BadInput, AnySpecForRead) {
   for (const LONG value : specs) {
     const std::string label = "Read " + std::to_string(value);
     Object o;
-    MODEVAL spec = START_READ;
+    MODEVAL asked = START_READ;
     Variant first;
-    o.obj->Read(&spec, first.get());
+    o.obj->Read(&asked, first.get());
     const Snapshot before = snapshot(o.store());
-    spec = static_cast<MODEVAL>(value);
+    asked = static_cast<MODEVAL>(value);
     Variant result;
-    ASSERT_EQ(o.obj->Read(&spec, result.get()), S_OK) << label;
+    ASSERT_EQ(o.obj->Read(&asked, result.get()), S_OK) << label;
     EXPECT_EQ(result->vt, VT_EMPTY) << label;
-    EXPECT_EQ(spec, value) << label;
+    EXPECT_EQ(asked, value) << label;
     EXPECT_EQ(o.store().read_mode(), value) << label;
     Snapshot after = snapshot(o.store());
     after.read_mode = before.read_mode;
     EXPECT_TRUE(after == before) << label;
-    spec = READ_NEXT;  // not blocked: the walk goes on from where the cursor was
+    asked = READ_NEXT;  // not blocked: the walk goes on from where the cursor was
     Variant next;
-    ASSERT_EQ(o.obj->Read(&spec, next.get()), S_OK) << label;
+    ASSERT_EQ(o.obj->Read(&asked, next.get()), S_OK) << label;
     EXPECT_EQ(describe(*next), "I4 5") << label;
   }
 }
@@ -404,13 +404,13 @@ TEST(BadInput, AnyValueForEgnore) {
 TEST(BadInput, MissingArgumentsAreRefusedAndChangeNothing) {
   Object o;
   const Snapshot before = snapshot(o.store());
-  MODEVAL spec = START_READ;
+  MODEVAL asked = START_READ;
   FLOAT siz = 1;
   VARIANT_BOOL built;
   Variant v;
   VARIANT key = *i4(1);
   EXPECT_EQ(o.obj->Read(nullptr, v.get()), E_POINTER);
-  EXPECT_EQ(o.obj->Read(&spec, nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->Read(&asked, nullptr), E_POINTER);
   EXPECT_EQ(o.obj->Alloc(nullptr, &built), E_POINTER);
   EXPECT_EQ(o.obj->Alloc(&siz, nullptr), E_POINTER);
   EXPECT_EQ(o.obj->Indata(nullptr, &key, v.get()), E_POINTER);
@@ -422,7 +422,7 @@ TEST(BadInput, MissingArgumentsAreRefusedAndChangeNothing) {
   EXPECT_EQ(o.obj->get_MemorySize(nullptr), E_POINTER);
   EXPECT_EQ(o.obj->get_DataNumber(nullptr), E_POINTER);
   EXPECT_EQ(o.obj->get_GetVersion(nullptr), E_POINTER);
-  EXPECT_EQ(spec, START_READ);
+  EXPECT_EQ(asked, START_READ);
   expect_unchanged(o, before, "missing arguments");
 }
 
