@@ -2,6 +2,7 @@
 // the vtable, message boxes, a second apartment, and unloading.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -361,6 +362,75 @@ TEST(Client, CallsFromASecondApartmentGoThroughMarshalling) {
 using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 
 // Runs last: it needs every other object released.
+// Address space taken from the process in blocks, to leave the store only what is left over.
+class Ballast {
+ public:
+  // Reserves blocks until the address space refuses more, then gives `spare` bytes back.
+  explicit Ballast(SIZE_T spare) {
+    const SIZE_T block = 16 << 20;
+    while (void* p = VirtualAlloc(nullptr, block, MEM_RESERVE, PAGE_NOACCESS)) blocks_.push_back(p);
+    for (SIZE_T freed = 0; freed < spare && !blocks_.empty(); freed += block) drop_one();
+  }
+  ~Ballast() { release(); }
+  void release() {
+    while (!blocks_.empty()) drop_one();
+  }
+
+ private:
+  void drop_one() {
+    VirtualFree(blocks_.back(), 0, MEM_RELEASE);
+    blocks_.pop_back();
+  }
+  std::vector<void*> blocks_;
+};
+
+TEST(Pressure, GrownUntilTheAddressSpaceRefusesThenReadBackCompletely) {
+  Ref<_clsAVLt> store;
+  create(store);
+  BoxCatcher catcher;
+  Ballast ballast(192 << 20);
+  LONG stored = 0;
+  for (LONG k = 0;; ++k) {
+    Var key(k), payload, result;
+    store->Indata(&key, &payload, &result);
+    if (data_number(store.get()) == stored) break;  // refused: the table could not grow
+    stored = k + 1;
+  }
+  ballast.release();
+  ASSERT_GT(stored, 100000);
+  std::printf("%ld keys stored before the table could not grow\n", static_cast<long>(stored));
+  ASSERT_EQ(catcher.seen.size(), 1u);
+  EXPECT_EQ(catcher.seen[0].title, L"WARNING");
+  LONG slots = 0;
+  store->get_MemorySize(&slots);
+  EXPECT_EQ(catcher.seen[0].text,
+            L"Quilmar.DLL No Memory.\r\n(AllocSize=" + std::to_wstring(slots + 100) + L" Failed)");
+  MODEVAL mode = START_READ;
+  for (LONG k = 0; k < stored; ++k) {
+    Var key;
+    ASSERT_EQ(store->Read(&mode, &key), S_OK);
+    ASSERT_EQ(key.v.vt, VT_I4);
+    ASSERT_EQ(key.v.lVal, k);
+    mode = READ_NEXT;
+  }
+  Var past;
+  store->Read(&mode, &past);
+  EXPECT_EQ(mode, FAULT);
+}
+
+TEST(Unload, TenThousandObjectsComeAndGo) {
+  for (int i = 0; i < 10000; ++i) {
+    Ref<_clsAVLt> store;
+    create(store);
+    Var key(static_cast<LONG>(i));
+    insert(store.get(), &key, L"payload");
+    ASSERT_EQ(data_number(store.get()), 1);
+  }
+  auto can_unload = library_export<CanUnloadNow>("DllCanUnloadNow");
+  ASSERT_NE(can_unload, nullptr);
+  EXPECT_EQ(can_unload(), S_OK);
+}
+
 TEST(Unload, DllCanUnloadNowFollowsObjectsAndLocks) {
   Ref<_clsAVLt> store;
   create(store);
