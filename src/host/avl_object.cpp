@@ -13,13 +13,13 @@ namespace {
 // meanwhile (from inside the event pump, say).
 class Hold {
  public:
-  explicit Hold(_clsAVLt* object) noexcept : object_(object) { object_->AddRef(); }
+  explicit Hold(AvlObject* object) noexcept : object_(object) { object_->AddRef(); }
   ~Hold() { object_->Release(); }
   Hold(const Hold&) = delete;
   Hold& operator=(const Hold&) = delete;
 
  private:
-  IUnknown* object_;
+  AvlObject* object_;  // the final class: AddRef and Release are direct calls
 };
 
 // The status code of the failure being handled, also left as error info for vtable callers.

@@ -1,8 +1,6 @@
 // The COM object clsAVLt: a Store behind the dual interface _clsAVLt.
 #pragma once
 
-#include <atomic>
-
 #include "error_info.h"
 #include "interface_type_info.h"
 #include "quilmar/quilmar.h"
@@ -45,7 +43,9 @@ class AvlObject final : public _clsAVLt, public ErrorInfoSupport {
   AvlObject() noexcept;
   ~AvlObject();
 
-  std::atomic<ULONG> refs_{1};
+  // Apartment model: every call, AddRef and Release included, comes on the object's own thread
+  // (other apartments reach it through a proxy), so the count needs no atomic operations.
+  ULONG refs_ = 1;
   Store store_;
   InterfaceTypeInfo type_info_;
 };
