@@ -111,6 +111,61 @@ void vtable_call(benchmark::State& state) {
   store->Release();
 }
 
+// The same read of DataNumber late-bound, as a script host makes it: Invoke by member id.
+void invoke_call(benchmark::State& state) {
+  _clsAVLt* store = new_store();
+  DISPPARAMS none = {};
+  for (auto _ : state) {
+    VARIANT result;
+    store->Invoke(0x68030001, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    benchmark::DoNotOptimize(result);
+  }
+  store->Release();
+}
+
+// Indata through Invoke with the key and payload passed as a script passes its variables.
+void invoke_indata(benchmark::State& state) {
+  const auto& k = keys(Workload::random_int, 1000000);
+  const auto& p = payloads(1000000);
+  _clsAVLt* store = new_store();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    VARIANT args[2];
+    args[1].vt = args[0].vt = VT_BYREF | VT_VARIANT;
+    args[1].pvarVal = const_cast<VARIANT*>(&*k[i % k.size()]);
+    args[0].pvarVal = const_cast<VARIANT*>(&*p[i % p.size()]);
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    VARIANT result;
+    store->Invoke(0x60030009, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+    if (++i % k.size() == 0) {
+      state.PauseTiming();
+      store->Release();
+      store = new_store();
+      state.ResumeTiming();
+    }
+  }
+  store->Release();
+}
+
+void vtable_indata(benchmark::State& state) {
+  const auto& k = keys(Workload::random_int, 1000000);
+  const auto& p = payloads(1000000);
+  _clsAVLt* store = new_store();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    VARIANT result;
+    store->Indata(const_cast<VARIANT*>(&*k[i % k.size()]), const_cast<VARIANT*>(&*p[i % p.size()]),
+                  &result);
+    if (++i % k.size() == 0) {
+      state.PauseTiming();
+      store->Release();
+      store = new_store();
+      state.ResumeTiming();
+    }
+  }
+  store->Release();
+}
+
 void register_all() {
   const Workload workloads[] = {Workload::random_int, Workload::random_string, Workload::ascending,
                                 Workload::descending, Workload::duplicates};
@@ -139,6 +194,9 @@ void register_all() {
           ->Range(1000, 1000000);
   }
   benchmark::RegisterBenchmark("call/vtable_get_DataNumber", vtable_call);
+  benchmark::RegisterBenchmark("call/invoke_get_DataNumber", invoke_call);
+  benchmark::RegisterBenchmark("call/vtable_Indata", vtable_indata);
+  benchmark::RegisterBenchmark("call/invoke_Indata", invoke_indata);
   benchmark::RegisterBenchmark("call/event_pump_empty_queue", event_pump);
 }
 

@@ -258,8 +258,11 @@ void make_empty_text(VARIANT& dst) {
 
 void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty) {
   VariantInit(&dst);
+  const VARIANT& value = read_through(src);
+  // oleaut32 follows a reference without looking: one to nothing would crash the caller.
+  if ((value.vt & VT_BYREF) && !value.byref) fail(DISP_E_TYPEMISMATCH);
   // VariantCopyInd only reads its source, whatever its signature says.
-  const HRESULT hr = VariantCopyInd(&dst, const_cast<VARIANT*>(&read_through(src)));
+  const HRESULT hr = VariantCopyInd(&dst, const_cast<VARIANT*>(&value));
   if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
   if (FAILED(hr)) fail(DISP_E_TYPEMISMATCH);
   if (dst.vt != VT_BSTR) return;

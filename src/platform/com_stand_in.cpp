@@ -1,5 +1,6 @@
 // oleaut32's string and Variant services for non-Windows hosts, limited to the kinds the stand-in
 // VARIANT carries (no arrays, no records).
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,8 @@
 namespace {
 
 constexpr std::size_t kPrefix = sizeof(std::uint32_t);
+
+std::atomic<long> live_bstrs{0};
 
 bool is_valid_base(VARTYPE base) {
   switch (base) {
@@ -87,6 +90,7 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   auto* block = static_cast<unsigned char*>(
       std::malloc(kPrefix + (static_cast<std::size_t>(length) + 1) * sizeof(OLECHAR)));
   if (!block) return nullptr;
+  ++live_bstrs;
   const std::uint32_t bytes = length * sizeof(OLECHAR);
   std::memcpy(block, &bytes, kPrefix);
   auto* chars = reinterpret_cast<OLECHAR*>(block + kPrefix);
@@ -106,7 +110,13 @@ BSTR SysAllocString(const OLECHAR* text) {
 }
 
 void SysFreeString(BSTR text) {
-  if (text) std::free(reinterpret_cast<unsigned char*>(text) - kPrefix);
+  if (!text) return;
+  --live_bstrs;
+  std::free(reinterpret_cast<unsigned char*>(text) - kPrefix);
+}
+
+long live_bstr_count() noexcept {
+  return live_bstrs.load();
 }
 
 UINT SysStringLen(BSTR text) {

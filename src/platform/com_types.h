@@ -15,6 +15,11 @@
 #include <oleauto.h>
 #include <windows.h>
 
+// Test-only: strings allocated and not yet freed; oleaut32 does not say, so -1.
+inline long live_bstr_count() noexcept {
+  return -1;
+}
+
 #else  // stand-ins for non-Windows hosts
 
 #include <cstddef>
@@ -309,5 +314,8 @@ void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dst, const VARIANT* src);
 HRESULT VariantCopyInd(VARIANT* dst, VARIANTARG* src);  // not const, as on Windows
+
+// Test-only: strings allocated and not yet freed, so tests and the fuzzer can tell a leak.
+long live_bstr_count() noexcept;
 
 #endif  // _WIN32

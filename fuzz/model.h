@@ -1,0 +1,88 @@
+// The reference the fuzzer holds the store to: the keys as a sorted list of slots, with the same
+// comparison, the same refusals, the same growth and the same cursor and FAULT rules, and nothing
+// of the tree.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "quilmar/quilmar.h"
+#include "variant.h"
+
+namespace quilmar::fuzz {
+
+// The value a Variant holds, following references to Variants as far as they go.
+const VARIANT& referenced(const VARIANT& v);
+
+// A stored copy of v, as the store keeps one; false when v cannot be copied.
+bool copy_of(const VARIANT& v, Variant& out);
+
+// Same kind and same value; a text held as a null string equals "".
+bool same(const VARIANT& a, const VARIANT& b);
+
+struct ReadAnswer {
+  bool fails;  // subscript out of range: the object has no table at all
+  Variant result;
+  MODEVAL inout;  // the Spec argument afterwards
+  float cursor;
+  MODEVAL mode;
+};
+
+// Which of several equal keys a replacement took, given the new key and payload.
+using Chooser = std::function<std::int32_t(const std::vector<std::int32_t>& equal,
+                                           const VARIANT& key, const VARIANT& payload)>;
+
+class Model {
+ public:
+  struct Pair {
+    Variant key, payload;
+  };
+
+  Model();
+  // A new object: slots 0..100, no keys; no table at all when its memory was refused.
+  void reset(bool table_refused = false);
+
+  // The answer of Alloc(siz) given whether its table could be had.
+  bool alloc(float siz, bool allocation_refused);
+  // Whether Alloc(siz) asks for memory at all (a bound it accepts).
+  static bool alloc_asks_memory(float siz);
+
+  // Indata(key, payload); the answer is the size the warning box shows, or none. `replaced`
+  // names which of several equal keys a USE_LAST_DATA replacement took (the model does not know
+  // the tree, so it asks). `allocation_refused`: the table's memory was refused during the call.
+  std::optional<float> indata(const VARIANT& key, const VARIANT& payload, bool allocation_refused,
+                              const Chooser& replaced);
+  // Whether the last indata() had to grow the table (so an allocation could be asked for).
+  bool may_allocate() const { return may_allocate_; }
+
+  ReadAnswer read(MODEVAL asked) const;
+  void apply(const ReadAnswer& a) {
+    cursor = a.cursor;
+    read_mode = a.mode;
+  }
+  // The payload under the cursor; none when the call fails for want of a table.
+  std::optional<Variant> read_sub() const;
+
+  float count() const { return static_cast<float>(slots.size()); }
+  // The key in a slot, "" for a free one.
+  const VARIANT& key_at(float slot) const;
+  // True while the table's size is out of step with AllocSize (after a refused Alloc).
+  bool out_of_step() const;
+
+  std::vector<Pair> slots;          // by slot number, which is insertion order
+  std::vector<std::int32_t> order;  // slots by ascending key, equal keys in insertion order
+  float alloc_size = 100;
+  std::size_t table_slots = 101;
+  EGN_MOD egn = NOT_EGNORE;
+  MODEVAL read_mode = WRITE_DATA;
+  float cursor = 0;
+
+ private:
+  std::optional<float> grow_for(std::size_t slot, bool allocation_refused);
+  bool may_allocate_ = false;
+  Variant free_text_;
+};
+
+}  // namespace quilmar::fuzz

@@ -1,0 +1,593 @@
+#include "session.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "avl_object.h"
+#include "event_pump.h"
+#include "message_box.h"
+#include "model.h"
+#include "node_table.h"
+#include "value_maker.h"
+#include "values.h"
+#include "verifier.h"
+
+namespace quilmar::fuzz {
+
+Totals totals;
+
+namespace {
+
+// Real tables stay small: a request for more slots than this is refused as an exhausted heap
+// would refuse it, so huge sizes still run their failure paths.
+constexpr std::size_t kCapSlots = 8192;
+constexpr int kMaxDepth = 2;              // calls made from the event pump, and from theirs
+constexpr std::size_t kMaxKeys = 400;     // keys per input, so one input stays quick
+constexpr std::uint64_t kMaxOps = 20000;  // calls per input
+
+[[noreturn]] void finding(const std::string& what) {
+  std::fprintf(stderr, "quilmar-fuzz finding: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+void expect(bool holds, const char* what) {
+  if (!holds) finding(what);
+}
+
+// QUILMAR_FUZZ_TRACE=1 prints every call, to follow a finding.
+const bool tracing = std::getenv("QUILMAR_FUZZ_TRACE") != nullptr;
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void trace(int depth, const char* format, ...) {
+  if (!tracing) return;
+  std::fprintf(stderr, "%*s", depth * 2, "");
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
+}
+
+bool same_float(float a, float b) {
+  return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+long slot_of(float link) {
+  return link < 0 ? -1 : std::lrint(link);
+}
+
+struct Shown {
+  Text title, text;
+  UINT buttons;
+};
+
+class Session;
+Session* current = nullptr;  // the session the seams report to
+
+class Session {
+ public:
+  Session(const std::uint8_t* data, std::size_t size) : in_(data, size), values_(in_) {
+    current = this;
+    create();
+  }
+  ~Session() { current = nullptr; }
+
+  void run() {
+    while (!in_.empty() && ops_ < kMaxOps) {
+      step(0);
+      after_top_level();
+    }
+    finish();
+  }
+
+  // After a top-level call: an object dropped from the pump must be gone by now.
+  void after_top_level() {
+    if (!dropped_) return;
+    obj_ = nullptr;
+    expect(DllCanUnloadNow() == S_OK, "an object released during its own call was not destroyed");
+    create();
+  }
+
+  void on_pump() {
+    ++pump_calls_;
+    if (!alive() || depth_ >= kMaxDepth || plan_ops_ == 0) return;
+    if (plan_skip_ > 0) {
+      --plan_skip_;
+      return;
+    }
+    const int n = plan_ops_;
+    plan_ops_ = 0;
+    ++depth_;
+    for (int i = 0; i < n; ++i) step(depth_);
+    --depth_;
+  }
+
+  int on_box(TextView text, UINT buttons, TextView title) {
+    shown_.push_back({Text(title), Text(text), buttons});
+    return 1;
+  }
+
+  bool on_allocation(std::size_t bytes) {
+    if (inject_ || bytes > kCapSlots * sizeof(AVLtree)) {
+      inject_ = false;
+      refused_ = true;
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool alive() const { return obj_ && !dropped_; }
+  const Store& store() const { return static_cast<const AvlObject*>(obj_)->store(); }
+
+  void create() {
+    refused_ = false;
+    IClassFactory* factory = nullptr;
+    expect(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)) == S_OK,
+           "DllGetClassObject");
+    expect(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj_)) == S_OK,
+           "CreateInstance");
+    factory->Release();
+    model_.reset(refused_);
+    refused_ = false;
+    dropped_ = false;
+  }
+
+  // The client lets go of its only reference: the object must be gone and the library unloadable.
+  void release_and_check() {
+    obj_->Release();
+    obj_ = nullptr;
+    expect(DllCanUnloadNow() == S_OK, "an object or reference outlives the client's release");
+  }
+
+  void finish() {
+    if (obj_) release_and_check();
+    model_.reset();
+    expect(values_.probe().refs() == 1, "a stored object's reference was not released");
+  }
+
+  // One call, decoded from the input. Nested calls (depth > 0) run inside the event pump of a
+  // walk whose cursor the model cannot follow, so they start from the store's cursor.
+  void step(int depth) {
+    if (!alive()) return;
+    if (depth > 0) {
+      ++nested_runs_;
+      model_.cursor = store().current_index();
+    }
+    switch (in_.pick(24)) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+      case 4: {
+        const VARIANT key = values_.any(), payload = values_.any();
+        indata(key, payload);
+        break;
+      }
+      case 5:
+      case 6: {
+        const VARIANT key = values_.plain_key(in_.raw<std::uint32_t>()), payload = values_.any();
+        indata(key, payload);
+        break;
+      }
+      case 7: egnore(); break;
+      case 8: alloc(size()); break;
+      case 9:
+      case 10:
+      case 11:
+      case 12: read(any_mode()); break;
+      case 13: read_sub(); break;
+      case 14: properties(); break;
+      case 15:
+        plan_skip_ = static_cast<int>(in_.pick(4));
+        plan_ops_ = 1 + static_cast<int>(in_.pick(3));
+        trace(depth, "plan: after %d pump calls, %d calls", plan_skip_, plan_ops_);
+        break;
+      case 16:
+        trace(depth, "inject an allocation failure");
+        inject_ = true;
+        break;
+      case 17: walk(); break;
+      case 18:
+        if (depth == 0) bulk();
+        break;
+      case 19: null_arguments(); break;
+      case 20: references(); break;
+      case 21: drop(depth); break;
+      default: {  // a key from a small set, so equal keys and duplicates policies meet often
+        const VARIANT key = values_.plain_key(in_.pick(64) * 8u), payload = values_.any();
+        indata(key, payload);
+        break;
+      }
+    }
+  }
+
+  float size() {
+    static constexpr float kSizes[] = {100,
+                                       0,
+                                       1,
+                                       -1,
+                                       10.5f,
+                                       11.5f,
+                                       0.5f,
+                                       1.5f,
+                                       2.5f,
+                                       -0.4f,
+                                       -0.5f,
+                                       99.5f,
+                                       100.5f,
+                                       199,
+                                       200,
+                                       std::numeric_limits<float>::quiet_NaN(),
+                                       std::numeric_limits<float>::infinity(),
+                                       -std::numeric_limits<float>::infinity(),
+                                       1e9f,
+                                       3e9f,
+                                       16777216.0f,
+                                       16777218.0f,
+                                       8191,
+                                       8192,
+                                       100000,
+                                       std::numeric_limits<float>::max(),
+                                       -std::numeric_limits<float>::max(),
+                                       1e-40f,
+                                       4e9f,
+                                       2147483520.0f,
+                                       2147483648.0f,
+                                       -2147483648.0f};
+    switch (in_.pick(4)) {
+      case 0: return kSizes[in_.pick(sizeof kSizes / sizeof kSizes[0])];
+      case 1: return in_.raw<float>();
+      default: return static_cast<float>(in_.pick(250)) + static_cast<float>(in_.pick(4)) / 4;
+    }
+  }
+
+  MODEVAL any_mode() {
+    static constexpr MODEVAL kSpecs[] = {START_READ, READ_NEXT,  READ_NEXT, READ_NEXT,
+                                         READ_BACK,  READ_BACK,  READ_BACK, READ_MID,
+                                         END_READ,   WRITE_DATA, FAULT};
+    if (in_.pick(16) == 0) return static_cast<MODEVAL>(in_.raw<LONG>());
+    return kSpecs[in_.pick(sizeof kSpecs / sizeof kSpecs[0])];
+  }
+
+  // Everything observable after a call: the tree's invariants and the store against the model.
+  void check() {
+    const Store& s = store();
+    const test::Report r = test::verify(s);
+    for (const std::string& p : r.problems) {
+      // A refused Alloc leaves AllocSize out of step with the table by design.
+      if (p.rfind("I6", 0) == 0 && model_.out_of_step()) continue;
+      finding("invariant: " + p + " (Count " + std::to_string(s.count()) + ", AllocSize " +
+              std::to_string(s.alloc_size()) + ", table " + std::to_string(s.table().size()) + ")");
+    }
+    expect(s.count() == model_.count(), "DataNumber differs from the model");
+    expect(same_float(s.alloc_size(), model_.alloc_size), "AllocSize differs from the model");
+    expect(s.table().size() == model_.table_slots, "the table's size differs from the model");
+    expect(s.egnore() == model_.egn, "Egnore differs from the model");
+    expect(s.read_mode() == model_.read_mode, "ReadMode differs from the model");
+    expect(s.current_index() == model_.cursor, "the cursor differs from the model");
+    for (std::size_t i = 0; i < model_.slots.size(); ++i) {
+      const AVLtree& node = s.table()[i];
+      if (!same(node.Data, *model_.slots[i].key) || !same(node.SubData, *model_.slots[i].payload))
+        finding("slot " + std::to_string(i) + " holds " + test::describe(node.Data) + ", " +
+                test::describe(node.SubData) + "; the model " +
+                test::describe(*model_.slots[i].key) + ", " +
+                test::describe(*model_.slots[i].payload));
+    }
+    const std::vector<std::size_t> order = test::in_order(s);
+    expect(order.size() == model_.order.size(), "the tree holds another number of keys");
+    for (std::size_t i = 0; i < order.size(); ++i)
+      expect(order[i] == static_cast<std::size_t>(model_.order[i]),
+             "the tree's key order differs from the model");
+  }
+
+  // Boxes shown by this call (not by calls nested in it, which took theirs already).
+  void expect_boxes(std::size_t from, const std::optional<float>& warning) {
+    if (!warning) {
+      if (shown_.size() != from)
+        finding("a message box where none was due: " + to_utf8(shown_.back().text));
+      return;
+    }
+    expect(shown_.size() == from + 1, "not exactly one warning box");
+    const Shown& b = shown_.back();
+    const Text want =
+        OLESTR("Quilmar.DLL No Memory.\r\n(AllocSize=") + float_text(*warning) + OLESTR(" Failed)");
+    expect(b.title == OLESTR("WARNING") && b.buttons == 0, "the warning box's title or buttons");
+    expect(b.text == want, "the warning box's text");
+    shown_.resize(from);
+  }
+
+  void indata(VARIANT key, VARIANT payload) {
+    ++totals.operations, ++ops_;
+    trace(depth_, "Indata %s, %s", test::describe(key).c_str(), test::describe(payload).c_str());
+    const VARIANT key_before = key, payload_before = payload;
+    const std::size_t boxes = shown_.size();
+    refused_ = false;
+    Variant result;
+    expect(obj_->Indata(&key, &payload, result.get()) == S_OK, "Indata failed its call");
+    expect(result->vt == VT_EMPTY, "Indata's result is not Empty");
+    expect(std::memcmp(&key, &key_before, sizeof key) == 0 &&
+               std::memcmp(&payload, &payload_before, sizeof payload) == 0,
+           "Indata changed its arguments");
+    const Store& s = store();
+    // The slot whose pair changed; failing that, one that already held the new pair (so the
+    // replacement changed nothing visible).
+    const auto replaced = [&](const std::vector<std::int32_t>& equal, const VARIANT& new_key,
+                              const VARIANT& new_payload) {
+      for (const std::int32_t slot : equal) {
+        const auto i = static_cast<std::size_t>(slot);
+        if (!same(s.table()[i].Data, *model_.slots[i].key) ||
+            !same(s.table()[i].SubData, *model_.slots[i].payload))
+          return slot;
+      }
+      for (const std::int32_t slot : equal) {
+        const auto i = static_cast<std::size_t>(slot);
+        if (same(s.table()[i].Data, new_key) && same(s.table()[i].SubData, new_payload))
+          return slot;
+      }
+      return equal.front();
+    };
+    const std::optional<float> warning = model_.indata(key, payload, refused_, replaced);
+    expect(!refused_ || model_.may_allocate(), "memory asked for where no growth was due");
+    expect_boxes(boxes, warning);
+    check();
+  }
+
+  void alloc(float siz) {
+    ++totals.operations, ++ops_;
+    trace(depth_, "Alloc %.9g", static_cast<double>(siz));
+    FLOAT asked = siz;
+    VARIANT_BOOL built = 7;
+    refused_ = false;
+    expect(obj_->Alloc(&asked, &built) == S_OK, "Alloc failed its call");
+    expect(same_float(asked, siz), "Alloc changed its argument");
+    expect(!refused_ || Model::alloc_asks_memory(siz), "Alloc asked for memory it should not");
+    const bool want = model_.alloc(siz, refused_);
+    expect(built == (want ? VARIANT_TRUE : VARIANT_FALSE), "Alloc's answer");
+    check();
+  }
+
+  void egnore() {
+    static constexpr LONG kModes[] = {NOT_EGNORE,
+                                      USE_FIRST_DATA,
+                                      USE_LAST_DATA,
+                                      3,
+                                      -1,
+                                      7,
+                                      std::numeric_limits<LONG>::min(),
+                                      std::numeric_limits<LONG>::max()};
+    const auto mode = static_cast<EGN_MOD>(in_.pick(3) ? kModes[in_.pick(8)] : in_.raw<LONG>());
+    trace(depth_, "Egnore = %ld", static_cast<long>(mode));
+    EGN_MOD put = mode, got = NOT_EGNORE;
+    totals.operations += 2, ops_ += 2;
+    expect(obj_->put_Egnore(&put) == S_OK && obj_->get_Egnore(&got) == S_OK, "Egnore's calls");
+    expect(got == mode, "Egnore does not read back what was set");
+    model_.egn = mode;
+    check();
+  }
+
+  // The event pump calls a walk makes, from the links as they stand before the call.
+  int pumps_due(MODEVAL asked) const {
+    const NodeTable& t = store().table();
+    if (model_.read_mode == FAULT || t.size() == 0) return 0;
+    const auto link = [&t](long slot, bool small) {
+      return slot_of(small ? t[static_cast<std::size_t>(slot)].Small
+                           : t[static_cast<std::size_t>(slot)].Big);
+    };
+    const auto descent = [&](long from, bool small) {
+      int calls = 1;
+      for (long n = link(from, small); n >= 0; n = link(n, small)) ++calls;
+      return calls;
+    };
+    switch (asked) {
+      case START_READ: return descent(0, true);
+      case END_READ: return descent(0, false);
+      case READ_NEXT:
+      case READ_BACK: {
+        const long down = link(slot_of(model_.cursor), asked == READ_BACK);
+        return down < 0 ? 0 : descent(down, asked == READ_NEXT);
+      }
+      default: return 0;
+    }
+  }
+
+  void read(MODEVAL asked) {
+    ++totals.operations, ++ops_;
+    trace(depth_, "Read %ld", static_cast<long>(asked));
+    const ReadAnswer want = model_.read(asked);
+    const int pumps = pumps_due(asked);
+    const int pumps_before = pump_calls_, runs_before = nested_runs_;
+    const std::size_t boxes = shown_.size();
+    MODEVAL inout = asked;
+    Variant result;
+    const HRESULT hr = obj_->Read(&inout, result.get());
+    if (dropped_) return;  // released from the pump: the object is gone once the outer call ends
+    expect(shown_.size() == boxes, "Read showed a box");
+    if (want.fails) {
+      expect(hr == kSubscriptOutOfRange && result->vt == VT_EMPTY, "Read without a table");
+      expect(inout == asked, "a failed Read wrote its Spec");
+      check();
+      return;
+    }
+    expect(hr == S_OK, "Read failed its call");
+    if (result->vt == VT_BSTR) expect(result->bstrVal != nullptr, "Read answered a null string");
+    if (nested_runs_ == runs_before) {
+      expect(same(*result, *want.result), "Read's result differs from the model");
+      expect(inout == want.inout, "Read's Spec afterwards differs from the model");
+      expect(pump_calls_ - pumps_before == pumps,
+             "Read called the event pump a wrong number of times");
+      model_.apply(want);
+    } else {
+      // Calls from the pump moved the walk; the answer must still be one the store could give.
+      const Store& s = store();
+      const float at = s.current_index();
+      expect(at == 0 || at < model_.count(), "the cursor left the stored keys");
+      if (inout != asked) {
+        expect(inout == FAULT && s.read_mode() == FAULT, "Read wrote a Spec other than FAULT");
+        expect(result->vt == VT_BSTR && SysStringLen(result->bstrVal) == 0, "FAULT without \"\"");
+      } else if (asked >= START_READ && asked <= END_READ) {
+        expect(same(*result, *Variant(model_.key_at(at))), "Read's result is not the cursor's key");
+        expect(s.read_mode() == asked, "ReadMode after a moved walk");
+      } else {
+        expect(result->vt == VT_EMPTY, "Read of no mode is not Empty");
+      }
+      model_.cursor = at;
+      model_.read_mode = s.read_mode();
+    }
+    check();
+  }
+
+  void read_sub() {
+    ++totals.operations, ++ops_;
+    trace(depth_, "ReadSub");
+    Variant result;
+    const HRESULT hr = obj_->ReadSub(result.get());
+    const std::optional<Variant> want = model_.read_sub();
+    if (!want) {
+      expect(hr == kSubscriptOutOfRange && result->vt == VT_EMPTY, "ReadSub without a table");
+      check();
+      return;
+    }
+    expect(hr == S_OK, "ReadSub failed its call");
+    expect(same(*result, **want), "ReadSub's result differs from the model");
+    if (result->vt == VT_BSTR) expect(result->bstrVal != nullptr, "ReadSub answered a null string");
+    check();
+  }
+
+  void properties() {
+    totals.operations += 4, ops_ += 4;
+    trace(depth_, "properties");
+    LONG n = 7;
+    const double bound = std::nearbyint(static_cast<double>(model_.alloc_size));
+    const bool fits = model_.alloc_size >= -2147483648.0f && model_.alloc_size < 2147483648.0f;
+    const HRESULT hr = obj_->get_MemorySize(&n);
+    if (fits)
+      expect(hr == S_OK && n == static_cast<LONG>(bound), "MemorySize differs from the model");
+    else
+      expect(hr == kOverflow && n == 0, "MemorySize of a size past 32 bits is not an overflow");
+    expect(obj_->get_DataNumber(&n) == S_OK && n == static_cast<LONG>(model_.count()),
+           "DataNumber differs from the model");
+    EGN_MOD mode = NOT_EGNORE;
+    expect(obj_->get_Egnore(&mode) == S_OK && mode == model_.egn, "Egnore differs from the model");
+    BSTR version = nullptr;
+    expect(obj_->get_GetVersion(&version) == S_OK &&
+               Text(version, SysStringLen(version)) == OLESTR("Ver1.06"),
+           "GetVersion");
+    SysFreeString(version);
+    check();
+  }
+
+  // A whole pass in one direction through the public calls, each step checked.
+  void walk() {
+    const bool up = in_.pick(2) == 0;
+    const std::size_t n = std::min<std::size_t>(model_.slots.size(), 400);
+    read(up ? START_READ : END_READ);
+    for (std::size_t i = 1; i < n && alive(); ++i) read(up ? READ_NEXT : READ_BACK);
+  }
+
+  // Many plain keys at once, for trees deep enough to rotate everywhere and to grow.
+  void bulk() {
+    const unsigned k = 1 + in_.pick(64);
+    std::uint32_t r = in_.raw<std::uint32_t>() | 1;
+    for (unsigned i = 0; i < k && model_.slots.size() < kMaxKeys && alive(); ++i) {
+      r ^= r << 13, r ^= r >> 17, r ^= r << 5;
+      VARIANT payload;
+      std::memset(&payload, 0, sizeof payload);
+      payload.vt = VT_I4;
+      payload.lVal = static_cast<LONG>(i);
+      indata(values_.plain_key(r), payload);
+    }
+  }
+
+  // Missing out-arguments are refused and change nothing.
+  void null_arguments() {
+    totals.operations += 9, ops_ += 9;
+    MODEVAL asked = START_READ;
+    FLOAT siz = 5;
+    VARIANT_BOOL built;
+    Variant v;
+    VARIANT key = values_.plain_key(1);
+    expect(obj_->Read(nullptr, v.get()) == E_POINTER && obj_->Read(&asked, nullptr) == E_POINTER &&
+               obj_->Alloc(nullptr, &built) == E_POINTER &&
+               obj_->Alloc(&siz, nullptr) == E_POINTER &&
+               obj_->Indata(nullptr, &key, v.get()) == E_POINTER &&
+               obj_->Indata(&key, nullptr, v.get()) == E_POINTER &&
+               obj_->Indata(&key, &key, nullptr) == E_POINTER &&
+               obj_->ReadSub(nullptr) == E_POINTER && obj_->put_Egnore(nullptr) == E_POINTER,
+           "a missing argument was not refused with E_POINTER");
+    expect(asked == START_READ, "a refused Read wrote its Spec");
+    check();
+  }
+
+  void references() {
+    totals.operations += 3, ops_ += 3;
+    const ULONG up = obj_->AddRef();
+    IDispatch* dispatch = nullptr;
+    expect(obj_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)) == S_OK &&
+               dispatch == obj_,
+           "QueryInterface for IDispatch");
+    dispatch->Release();
+    expect(obj_->Release() == up - 1, "Release does not count down");
+  }
+
+  // The client lets go of the object: from the pump the running call keeps it alive until it
+  // returns; at the top it dies at once and the client makes a new one.
+  void drop(int depth) {
+    ++totals.operations, ++ops_;
+    trace(depth, "drop the object");
+    if (depth == 0) {
+      release_and_check();
+      create();
+      return;
+    }
+    obj_->Release();
+    dropped_ = true;
+  }
+
+  Input in_;
+  ValueMaker values_;
+  Model model_;
+  _clsAVLt* obj_ = nullptr;  // the client's one reference
+  bool dropped_ = false;
+  int plan_skip_ = 0, plan_ops_ = 0;  // calls the pump makes, after skipping some pump calls
+  int pump_calls_ = 0, nested_runs_ = 0, depth_ = 0;
+  std::vector<Shown> shown_;
+  bool inject_ = false, refused_ = false;
+  std::uint64_t ops_ = 0;
+};
+
+}  // namespace
+
+void install_seams() {
+  set_message_box_hook([](TextView text, UINT buttons, TextView title) {
+    return current ? current->on_box(text, buttons, title) : 1;
+  });
+  set_event_pump_hook([] {
+    if (current) current->on_pump();
+  });
+  set_table_allocation_hook(
+      [](std::size_t bytes) { return current ? current->on_allocation(bytes) : true; });
+}
+
+void play(const std::uint8_t* data, std::size_t size) {
+  const long strings = live_bstr_count();
+  {
+    Session s(data, size);
+    s.run();
+  }
+  if (strings >= 0 && live_bstr_count() != strings)
+    finding("strings leaked: " + std::to_string(live_bstr_count() - strings));
+  ++totals.inputs;
+}
+
+}  // namespace quilmar::fuzz

@@ -1,0 +1,252 @@
+#include "value_maker.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace quilmar::fuzz {
+namespace {
+
+constexpr double kDoubles[] = {
+    0.0,
+    -0.0,
+    1.0,
+    -1.0,
+    5.0,
+    5.5,
+    0.5,
+    2.5,
+    1e-310,  // subnormal
+    std::numeric_limits<double>::max(),
+    std::numeric_limits<double>::lowest(),
+    std::numeric_limits<double>::infinity(),
+    -std::numeric_limits<double>::infinity(),
+    std::numeric_limits<double>::quiet_NaN(),
+    -std::numeric_limits<double>::quiet_NaN(),
+    std::numeric_limits<double>::signaling_NaN(),
+    9007199254740992.0,  // 2^53
+    9223372036854775808.0,
+    79228162514264337593543950335.0,  // the largest decimal
+    1e-28,
+};
+
+constexpr std::int64_t kIntegers[] = {
+    0,
+    1,
+    -1,
+    2,
+    5,
+    7,
+    100,
+    -100,
+    127,
+    -128,
+    255,
+    32767,
+    -32768,
+    65535,
+    2147483647,
+    -2147483647 - 1,
+    4294967295LL,
+    9007199254740993LL,
+    9223372036854775807LL,
+    -9223372036854775807LL - 1,
+};
+
+constexpr char16_t kChars[] = {
+    u'a',   u'b',   u'c',   u'm',   u'z',   u'A',   u'0',   0x0000,
+    0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFF, 0xFEFF, 0x00E9, 0x0301,
+};
+
+template <class T, std::size_t N>
+T from_table(const T (&table)[N], Input& in) {
+  return table[in.pick(N)];
+}
+
+std::int64_t integer(Input& in) {
+  switch (in.pick(4)) {
+    case 0: return from_table(kIntegers, in);
+    case 1: return in.raw<std::int64_t>();
+    default: return in.pick(16);  // small values collide often, which equal keys need
+  }
+}
+
+double real(Input& in) {
+  switch (in.pick(3)) {
+    case 0: return from_table(kDoubles, in);
+    case 1: return in.raw<double>();
+    default: return static_cast<double>(in.pick(32)) / 4 - 2;
+  }
+}
+
+// A Variant with every byte defined (VariantInit leaves the value bytes alone on Windows).
+VARIANT blank() {
+  VARIANT v;
+  std::memset(&v, 0, sizeof v);
+  v.vt = VT_EMPTY;
+  return v;
+}
+
+}  // namespace
+
+HRESULT Probe::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) return E_NOINTERFACE;
+  *object = static_cast<IDispatch*>(this);
+  AddRef();
+  return S_OK;
+}
+HRESULT Probe::GetTypeInfoCount(UINT* count) {
+  if (count) *count = 0;
+  return S_OK;
+}
+HRESULT Probe::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+HRESULT Probe::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+  return E_NOTIMPL;
+}
+HRESULT Probe::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+  return E_NOTIMPL;
+}
+
+ValueMaker::~ValueMaker() {
+  for (BSTR s : strings_) SysFreeString(s);
+}
+
+BSTR ValueMaker::own(BSTR s) {
+  if (s) strings_.push_back(s);
+  return s;
+}
+
+VARIANT* ValueMaker::cell() {
+  cells_.push_back(blank());
+  return &cells_.back();
+}
+
+BSTR ValueMaker::text(unsigned length_choice) {
+  OLECHAR chars[8];
+  const unsigned n = length_choice % 8;
+  for (unsigned i = 0; i < n; ++i) chars[i] = from_table(kChars, in_);
+  return own(SysAllocStringLen(chars, n));
+}
+
+VARIANT ValueMaker::any() {
+  return value(0);
+}
+
+VARIANT ValueMaker::value(int depth) {
+  VARIANT v = blank();
+  const unsigned kind = in_.pick(34);
+  switch (kind) {
+    case 0: break;  // Empty
+    case 1: v.vt = VT_NULL; break;
+    case 2: v.vt = VT_I1, v.cVal = static_cast<CHAR>(integer(in_)); break;
+    case 3: v.vt = VT_UI1, v.bVal = static_cast<BYTE>(integer(in_)); break;
+    case 4: v.vt = VT_I2, v.iVal = static_cast<SHORT>(integer(in_)); break;
+    case 5: v.vt = VT_UI2, v.uiVal = static_cast<USHORT>(integer(in_)); break;
+    case 6:
+    case 7: v.vt = VT_I4, v.lVal = static_cast<LONG>(integer(in_)); break;
+    case 8: v.vt = VT_UI4, v.ulVal = static_cast<ULONG>(integer(in_)); break;
+    case 9: v.vt = VT_INT, v.intVal = static_cast<INT>(integer(in_)); break;
+    case 10: v.vt = VT_UINT, v.uintVal = static_cast<UINT>(integer(in_)); break;
+    case 11: v.vt = VT_I8, v.llVal = integer(in_); break;
+    case 12: v.vt = VT_UI8, v.ullVal = static_cast<ULONGLONG>(integer(in_)); break;
+    case 13: v.vt = VT_R4, v.fltVal = static_cast<FLOAT>(real(in_)); break;
+    case 14:
+    case 15: v.vt = VT_R8, v.dblVal = real(in_); break;
+    case 16: {  // whole units (scaled by 10000, wrapping) or raw ten-thousandths
+      const auto units = static_cast<std::uint64_t>(integer(in_));
+      v.vt = VT_CY, v.cyVal.int64 = static_cast<LONGLONG>(in_.pick(2) ? units * 10000 : units);
+      break;
+    }
+    case 17: {
+      const std::int64_t m = integer(in_);
+      v.decVal.sign = m < 0 ? DECIMAL_NEG : 0;
+      v.decVal.Lo64 = m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+      v.decVal.Hi32 = in_.pick(4) == 0 ? in_.raw<ULONG>() : 0;
+      v.decVal.scale = static_cast<BYTE>(in_.pick(29));  // 0..28, the valid scales
+      v.vt = VT_DECIMAL;  // after the fields: the decimal overlays the tag's neighbours
+      break;
+    }
+    case 18: v.vt = VT_DATE, v.date = real(in_); break;
+    case 19: {
+      static constexpr VARIANT_BOOL kBools[] = {VARIANT_TRUE, VARIANT_FALSE, 1, 0x1234};
+      v.vt = VT_BOOL, v.boolVal = from_table(kBools, in_);
+      break;
+    }
+    case 20:
+    case 21:
+    case 22: v.vt = VT_BSTR, v.bstrVal = text(in_.byte()); break;
+    case 23: v.vt = VT_BSTR, v.bstrVal = nullptr; break;  // "" held as a null string
+    case 24:
+      v.vt = VT_ERROR, v.scode = in_.pick(2) ? DISP_E_PARAMNOTFOUND : in_.raw<SCODE>();
+      break;
+    case 25: v.vt = VT_DISPATCH, v.pdispVal = &probe_; break;
+    case 26: v.vt = VT_UNKNOWN, v.punkVal = &probe_; break;
+    case 27: v.vt = in_.pick(2) ? VT_DISPATCH : VT_UNKNOWN, v.punkVal = nullptr; break;
+    case 28: v.vt = VT_ARRAY | VT_I4, v.parray = nullptr; break;
+    case 29: v.vt = VT_RECORD; break;  // an empty record: no data, no description
+    case 30: {
+      static constexpr VARTYPE kOdd[] = {VT_VARIANT, VT_VOID, VT_HRESULT, 0x0FFF, 72, 15};
+      v.vt = from_table(kOdd, in_);
+      break;
+    }
+    default: return depth < 3 ? by_reference(depth + 1) : v;
+  }
+  return v;
+}
+
+VARIANT ValueMaker::by_reference(int depth) {
+  VARIANT r = blank();
+  switch (in_.pick(3)) {
+    case 0: {  // a variable of a fixed type, as a typed language passes it
+      VARIANT* target = cell();
+      *target = value(depth);
+      const VARTYPE base = target->vt;
+      if (base & VT_BYREF) {  // no such thing as a reference to a reference: name the Variant
+        r.vt = VT_BYREF | VT_VARIANT;
+        r.pvarVal = target;
+      } else {
+        r.vt = VT_BYREF | base;
+        r.byref = base == VT_DECIMAL ? static_cast<void*>(&target->decVal)
+                                     : static_cast<void*>(&target->llVal);
+      }
+      return r;
+    }
+    case 1: {  // a Variant variable, as a script passes it
+      VARIANT* target = cell();
+      *target = value(depth);
+      r.vt = VT_BYREF | VT_VARIANT;
+      r.pvarVal = target;
+      return r;
+    }
+    default: {  // a reference to nothing
+      static constexpr VARTYPE kBases[] = {VT_VARIANT, VT_I4, VT_BSTR, VT_R8, VT_DECIMAL, VT_EMPTY};
+      r.vt = VT_BYREF | from_table(kBases, in_);
+      r.byref = nullptr;
+      return r;
+    }
+  }
+}
+
+VARIANT ValueMaker::plain_key(std::uint32_t r) {
+  VARIANT v = blank();
+  switch (r % 8) {
+    case 5: v.vt = VT_R8, v.dblVal = static_cast<double>((r >> 3) % 4000) / 4; break;
+    case 6:
+    case 7: {
+      OLECHAR chars[3];
+      for (int i = 0; i < 3; ++i) chars[i] = static_cast<OLECHAR>(u'a' + (r >> (3 + 5 * i)) % 26);
+      v.vt = VT_BSTR;
+      v.bstrVal = own(SysAllocStringLen(chars, 1 + (r >> 20) % 3));
+      break;
+    }
+    default: v.vt = VT_I4, v.lVal = static_cast<LONG>((r >> 3) % 1000); break;
+  }
+  return v;
+}
+
+}  // namespace quilmar::fuzz

@@ -1,0 +1,534 @@
+// Whatever a client hands the object, through the vtable and through Invoke: every Variant kind
+// (as itself, through a typed reference and through a reference to a Variant) as key and as
+// payload, and any number (through Invoke: any Variant) as Siz, Spec and Egnore. Each gets its
+// documented answer, and the store afterwards passes the verifier and holds exactly what it held
+// (plus the new pair where one was stored).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "avl_object.h"
+#include "coerce.h"
+#include "node_table.h"
+#include "seams.h"
+#include "store_view.h"
+#include "values.h"
+#include "verifier.h"
+
+namespace quilmar::test {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// A COM object to pass as a value; it counts the references the store takes and gives back.
+class Counted final : public IDispatch {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    if (object) *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
+  ULONG refs = 1;
+};
+
+// A value built fresh for each use (so references can point at storage that lives long enough).
+struct Kind {
+  std::string name;
+  bool key_stored;  // as a key: stored, or refused with the warning box
+  std::function<void(VARIANT&)> make;
+};
+
+// Every byte defined; the value bytes too (VariantInit leaves them alone on Windows).
+VARIANT blank() {
+  VARIANT v;
+  std::memset(&v, 0, sizeof v);
+  return v;
+}
+
+std::vector<Kind> kinds(Counted& object) {
+  const auto set = [](VARTYPE vt, auto fill) {
+    return [vt, fill](VARIANT& v) {
+      v = blank();
+      fill(v);
+      v.vt = vt;
+    };
+  };
+  const auto text = [](const OLECHAR* s) {
+    return [s](VARIANT& v) {
+      v = blank();
+      v.vt = VT_BSTR;
+      v.bstrVal = s ? SysAllocString(s) : nullptr;
+    };
+  };
+  IDispatch* obj = &object;
+  return {
+      {"Empty", false, set(VT_EMPTY, [](VARIANT&) {})},
+      {"Null", false, set(VT_NULL, [](VARIANT&) {})},
+      {"I1", true, set(VT_I1, [](VARIANT& v) { v.cVal = -5; })},
+      {"UI1", true, set(VT_UI1, [](VARIANT& v) { v.bVal = 200; })},
+      {"I2", true, set(VT_I2, [](VARIANT& v) { v.iVal = -32768; })},
+      {"UI2", true, set(VT_UI2, [](VARIANT& v) { v.uiVal = 65535; })},
+      {"I4", true, set(VT_I4, [](VARIANT& v) { v.lVal = 7; })},
+      {"UI4", true, set(VT_UI4, [](VARIANT& v) { v.ulVal = 4000000000u; })},
+      {"INT", true, set(VT_INT, [](VARIANT& v) { v.intVal = -9; })},
+      {"UINT", true, set(VT_UINT, [](VARIANT& v) { v.uintVal = 9; })},
+      {"I8", true, set(VT_I8, [](VARIANT& v) { v.llVal = 9007199254740993LL; })},
+      {"UI8", true, set(VT_UI8, [](VARIANT& v) { v.ullVal = 18446744073709551615ULL; })},
+      {"R4", true, set(VT_R4, [](VARIANT& v) { v.fltVal = 2.5f; })},
+      {"R4 NaN", false, set(VT_R4, [](VARIANT& v) { v.fltVal = kNaN; })},
+      {"R4 -inf", true, set(VT_R4, [](VARIANT& v) { v.fltVal = -kInf; })},
+      {"R8", true, set(VT_R8, [](VARIANT& v) { v.dblVal = -0.0; })},
+      {"R8 NaN", false,
+       set(VT_R8, [](VARIANT& v) { v.dblVal = -std::numeric_limits<double>::quiet_NaN(); })},
+      {"R8 inf", true, set(VT_R8, [](VARIANT& v) { v.dblVal = kInf; })},
+      {"R8 subnormal", true, set(VT_R8, [](VARIANT& v) { v.dblVal = 4.9e-324; })},
+      {"CY", true, set(VT_CY, [](VARIANT& v) { v.cyVal.int64 = -12345; })},
+      {"DATE", true, set(VT_DATE, [](VARIANT& v) { v.date = 45000.5; })},
+      {"BOOL", true, set(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_TRUE; })},
+      {"DECIMAL", true,
+       [](VARIANT& v) {
+         v = blank();
+         v.decVal.scale = 28;
+         v.decVal.sign = DECIMAL_NEG;
+         v.decVal.Hi32 = 0xFFFFFFFF;
+         v.decVal.Lo64 = 0xFFFFFFFFFFFFFFFFULL;
+         v.vt = VT_DECIMAL;
+       }},
+      {"BSTR", true, text(OLESTR("m\xD800z"))},  // a lone surrogate is just a code unit
+      {"BSTR \"\"", false, text(OLESTR(""))},
+      {"BSTR null", false, text(nullptr)},
+      {"ERROR", false, set(VT_ERROR, [](VARIANT& v) { v.scode = DISP_E_PARAMNOTFOUND; })},
+      {"DISPATCH", false, set(VT_DISPATCH, [obj](VARIANT& v) { v.pdispVal = obj; })},
+      {"UNKNOWN", false, set(VT_UNKNOWN, [obj](VARIANT& v) { v.punkVal = obj; })},
+      {"DISPATCH null", false, set(VT_DISPATCH, [](VARIANT& v) { v.pdispVal = nullptr; })},
+      {"ARRAY", false, set(VT_ARRAY | VT_I4, [](VARIANT& v) { v.parray = nullptr; })},
+      {"RECORD", false, set(VT_RECORD, [](VARIANT&) {})},
+      {"VARIANT without reference", false, set(VT_VARIANT, [](VARIANT&) {})},
+      {"VOID", false, set(VT_VOID, [](VARIANT&) {})},
+      {"unknown tag 0xFFF", false, set(0x0FFF, [](VARIANT&) {})},
+  };
+}
+
+// How the value reaches the call.
+enum class Passing { value, typed_reference, variant_reference, reference_to_nothing };
+
+struct Argument {
+  VARIANT arg = blank(), target = blank();
+  bool own_text = false;
+
+  Argument(const Kind& kind, Passing passing) {
+    kind.make(target);
+    own_text = target.vt == VT_BSTR;
+    switch (passing) {
+      case Passing::value: arg = target; break;
+      case Passing::typed_reference:
+        if (target.vt == VT_VARIANT) {  // a reference to a Variant names the Variant itself
+          arg.vt = VT_BYREF | VT_VARIANT;
+          arg.pvarVal = &target;
+          break;
+        }
+        arg.vt = VT_BYREF | target.vt;
+        arg.byref = target.vt == VT_DECIMAL ? static_cast<void*>(&target.decVal)
+                                            : static_cast<void*>(&target.llVal);
+        break;
+      case Passing::variant_reference:
+        arg.vt = VT_BYREF | VT_VARIANT;
+        arg.pvarVal = &target;
+        break;
+      case Passing::reference_to_nothing:
+        arg.vt = VT_BYREF | VT_VARIANT;
+        arg.pvarVal = nullptr;
+        break;
+    }
+  }
+  ~Argument() {
+    if (own_text) SysFreeString(target.bstrVal);
+  }
+  Argument(const Argument&) = delete;
+  Argument& operator=(const Argument&) = delete;
+};
+
+const char* name(Passing p) {
+  switch (p) {
+    case Passing::value: return "by value";
+    case Passing::typed_reference: return "by typed reference";
+    case Passing::variant_reference: return "by reference to a Variant";
+    default: return "by a reference to nothing";
+  }
+}
+
+// An object holding a few keys, seen through the vtable and, for the checks, as its store.
+struct Object {
+  _clsAVLt* obj = nullptr;
+  Object() {
+    IClassFactory* factory = nullptr;
+    DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj));
+    factory->Release();
+    put(*i4(5), *text("five"));
+    put(*text("m"), *i4(1));
+    put(*r8(2.5), *empty());
+  }
+  ~Object() { obj->Release(); }
+  const Store& store() const { return static_cast<const AvlObject*>(obj)->store(); }
+  void put(const VARIANT& key, const VARIANT& payload) {
+    VARIANT k = key, p = payload;
+    Variant result;
+    EXPECT_EQ(obj->Indata(&k, &p, result.get()), S_OK);
+    EXPECT_EQ(result->vt, VT_EMPTY);
+  }
+  LONG data_number() const {
+    LONG n = -1;
+    obj->get_DataNumber(&n);
+    return n;
+  }
+};
+
+bool is_reference(VARTYPE vt) {
+  return (vt & VT_BYREF) != 0;
+}
+
+// What the platform's Variant copy makes of a value; a payload is stored exactly when it copies.
+bool platform_copies(const VARIANT& v) {
+  Variant copy;
+  const VARIANT* r = &v;
+  while (r->vt == (VT_BYREF | VT_VARIANT) && r->pvarVal) r = r->pvarVal;
+  if ((r->vt & VT_BYREF) && !r->byref) return false;  // oleaut32 would not even look
+  return SUCCEEDED(VariantCopyInd(copy.get(), const_cast<VARIANT*>(r)));
+}
+
+void expect_unchanged(const Object& o, const Snapshot& before, const std::string& label) {
+  const Report report = verify(o.store());
+  EXPECT_TRUE(report.ok()) << label << "\n" << report.text();
+  EXPECT_TRUE(snapshot(o.store()) == before) << label;
+}
+
+TEST(BadInput, EveryKindAsKey) {
+  Counted object;
+  BoxCapture boxes;
+  for (const Kind& kind : kinds(object)) {
+    for (Passing passing : {Passing::value, Passing::typed_reference, Passing::variant_reference,
+                            Passing::reference_to_nothing}) {
+      const std::string label = kind.name + " " + name(passing);
+      Object o;
+      const Snapshot before = snapshot(o.store());
+      boxes.clear();
+      Argument key(kind, passing);
+      const bool stored = kind.key_stored && passing != Passing::reference_to_nothing;
+      o.put(key.arg, *text("payload"));
+      if (!stored) {
+        ASSERT_EQ(boxes.boxes().size(), 1u) << label;
+        EXPECT_EQ(boxes.boxes()[0].title, "WARNING") << label;
+        EXPECT_EQ(boxes.boxes()[0].text, warning_text("100")) << label;
+        expect_unchanged(o, before, label);
+        continue;
+      }
+      EXPECT_TRUE(boxes.boxes().empty()) << label;
+      EXPECT_EQ(o.data_number(), 4) << label;
+      const VARIANT& kept = o.store().table()[3].Data;
+      EXPECT_FALSE(is_reference(kept.vt)) << label << ": a reference into the caller was kept";
+      EXPECT_EQ(compare(kept, key.arg), Order::equal) << label;
+      EXPECT_TRUE(verify(o.store()).ok()) << label << "\n" << verify(o.store()).text();
+    }
+  }
+  EXPECT_EQ(object.refs, 1u);
+}
+
+TEST(BadInput, EveryKindAsPayload) {
+  Counted object;
+  BoxCapture boxes;
+  for (const Kind& kind : kinds(object)) {
+    for (Passing passing : {Passing::value, Passing::typed_reference, Passing::variant_reference,
+                            Passing::reference_to_nothing}) {
+      const std::string label = kind.name + " " + name(passing);
+      Object o;
+      const Snapshot before = snapshot(o.store());
+      boxes.clear();
+      Argument payload(kind, passing);
+      const bool stored = platform_copies(payload.arg);
+      // Values every host copies are stored whatever kind they are, objects included.
+      const bool any_host_copies = passing == Passing::value && kind.name != "ARRAY" &&
+                                   kind.name != "RECORD" && kind.name != "VOID" &&
+                                   kind.name.find("VARIANT") == std::string::npos &&
+                                   kind.name.find("tag") == std::string::npos;
+      if (any_host_copies) {
+        EXPECT_TRUE(stored) << label;
+      }
+      if (passing == Passing::reference_to_nothing) {
+        EXPECT_FALSE(stored) << label;
+      }
+      o.put(*i4(1000), payload.arg);
+      if (!stored) {
+        ASSERT_EQ(boxes.boxes().size(), 1u) << label;
+        EXPECT_EQ(boxes.boxes()[0].text, warning_text("100")) << label;
+        expect_unchanged(o, before, label);
+        continue;
+      }
+      EXPECT_TRUE(boxes.boxes().empty()) << label;
+      ASSERT_EQ(o.data_number(), 4) << label;
+      EXPECT_FALSE(is_reference(o.store().table()[3].SubData.vt)) << label;
+      // Keys in order: 2.5, 5, 1000, "m"; the payload is read back from under 1000.
+      for (const MODEVAL step : {START_READ, READ_NEXT, READ_NEXT}) {
+        MODEVAL asked = step;
+        Variant key;
+        ASSERT_EQ(o.obj->Read(&asked, key.get()), S_OK) << label;
+      }
+      Variant got;
+      ASSERT_EQ(o.obj->ReadSub(got.get()), S_OK) << label;
+      EXPECT_EQ(got->vt, o.store().table()[3].SubData.vt) << label;
+      EXPECT_TRUE(verify(o.store()).ok()) << label << "\n" << verify(o.store()).text();
+    }
+  }
+  EXPECT_EQ(object.refs, 1u) << "a stored object's reference was not given back";
+}
+
+TEST(BadInput, AnySizeForAlloc) {
+  // Sizes whose table would be large are refused as an exhausted heap would refuse them, so the
+  // test stays small on both targets.
+  const TableAllocationHook previous =
+      set_table_allocation_hook([](std::size_t bytes) { return bytes <= 10000 * sizeof(AVLtree); });
+  const struct {
+    float siz;
+    bool built;
+    LONG memory_size;  // what MemorySize reports afterwards
+    HRESULT memory_status;
+  } rows[] = {
+      {0, true, 0, S_OK},
+      {-0.4f, true, 0, S_OK},  // rounds to 0: one slot
+      {0.5f, true, 0, S_OK},
+      {1.5f, true, 2, S_OK},
+      {9999, true, 9999, S_OK},
+      {-0.5f, true, 0, S_OK},  // rounds half to even: -0, one slot
+      {-1, false, -1, S_OK},
+      {-2147483648.0f, false, -2147483647 - 1, S_OK},
+      {10001, false, 10001, S_OK},           // memory refused
+      {16777216.0f, false, 16777216, S_OK},  // memory refused
+      {16777218.0f, false, 16777218, S_OK},  // past 2^24: slot numbers would not be whole
+      {3e9f, false, 0, kOverflow},
+      {kNaN, false, 0, kOverflow},
+      {kInf, false, 0, kOverflow},
+      {-kInf, false, 0, kOverflow},
+      {std::numeric_limits<float>::max(), false, 0, kOverflow},
+      {std::numeric_limits<float>::denorm_min(), true, 0, S_OK},
+  };
+  for (const auto& row : rows) {
+    const std::string label = "Alloc " + std::to_string(row.siz);
+    Object o;
+    const Snapshot before = snapshot(o.store());
+    FLOAT siz = row.siz;
+    VARIANT_BOOL built = 5;
+    BoxCapture boxes;
+    ASSERT_EQ(o.obj->Alloc(&siz, &built), S_OK) << label;
+    EXPECT_EQ(built, row.built ? VARIANT_TRUE : VARIANT_FALSE) << label;
+    LONG n = 12345;
+    EXPECT_EQ(o.obj->get_MemorySize(&n), row.memory_status) << label;
+    EXPECT_EQ(n, row.memory_size) << label;
+    EXPECT_TRUE(boxes.boxes().empty()) << label;
+    if (row.built) {
+      EXPECT_EQ(o.data_number(), 0) << label;
+      EXPECT_TRUE(verify(o.store()).ok()) << label << "\n" << verify(o.store()).text();
+      continue;
+    }
+    // Refused: every key still there, only AllocSize out of step with the table, by design.
+    Snapshot after = snapshot(o.store());
+    after.alloc_size = before.alloc_size;
+    EXPECT_TRUE(after == before) << label;
+    for (const std::string& problem : verify(o.store()).problems)
+      EXPECT_EQ(problem.rfind("I6", 0), 0u) << label << ": " << problem;
+  }
+  set_table_allocation_hook(previous);
+}
+
+TEST(BadInput, AnySpecForRead) {
+  const LONG specs[] = {
+      WRITE_DATA, 7, -1, 100, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()};
+  for (const LONG value : specs) {
+    const std::string label = "Read " + std::to_string(value);
+    Object o;
+    MODEVAL asked = START_READ;
+    Variant first;
+    o.obj->Read(&asked, first.get());
+    const Snapshot before = snapshot(o.store());
+    asked = static_cast<MODEVAL>(value);
+    Variant result;
+    ASSERT_EQ(o.obj->Read(&asked, result.get()), S_OK) << label;
+    EXPECT_EQ(result->vt, VT_EMPTY) << label;
+    EXPECT_EQ(asked, value) << label;
+    EXPECT_EQ(o.store().read_mode(), value) << label;
+    Snapshot after = snapshot(o.store());
+    after.read_mode = before.read_mode;
+    EXPECT_TRUE(after == before) << label;
+    asked = READ_NEXT;  // not blocked: the walk goes on from where the cursor was
+    Variant next;
+    ASSERT_EQ(o.obj->Read(&asked, next.get()), S_OK) << label;
+    EXPECT_EQ(describe(*next), "I4 5") << label;
+  }
+}
+
+TEST(BadInput, AnyValueForEgnore) {
+  const LONG modes[] = {3, -1, 7, std::numeric_limits<LONG>::min(),
+                        std::numeric_limits<LONG>::max()};
+  for (const LONG value : modes) {
+    const std::string label = "Egnore " + std::to_string(value);
+    Object o;
+    EGN_MOD mode = static_cast<EGN_MOD>(value);
+    ASSERT_EQ(o.obj->put_Egnore(&mode), S_OK) << label;
+    mode = NOT_EGNORE;
+    ASSERT_EQ(o.obj->get_Egnore(&mode), S_OK) << label;
+    EXPECT_EQ(mode, value) << label;
+    BoxCapture boxes;
+    o.put(*i4(5), *text("again"));  // an equal key: every copy is kept, as under NOT_EGNORE
+    EXPECT_TRUE(boxes.boxes().empty()) << label;
+    EXPECT_EQ(o.data_number(), 4) << label;
+    EXPECT_TRUE(verify(o.store()).ok()) << label << "\n" << verify(o.store()).text();
+  }
+}
+
+TEST(BadInput, MissingArgumentsAreRefusedAndChangeNothing) {
+  Object o;
+  const Snapshot before = snapshot(o.store());
+  MODEVAL asked = START_READ;
+  FLOAT siz = 1;
+  VARIANT_BOOL built;
+  Variant v;
+  VARIANT key = *i4(1);
+  EXPECT_EQ(o.obj->Read(nullptr, v.get()), E_POINTER);
+  EXPECT_EQ(o.obj->Read(&asked, nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->Alloc(nullptr, &built), E_POINTER);
+  EXPECT_EQ(o.obj->Alloc(&siz, nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->Indata(nullptr, &key, v.get()), E_POINTER);
+  EXPECT_EQ(o.obj->Indata(&key, nullptr, v.get()), E_POINTER);
+  EXPECT_EQ(o.obj->Indata(&key, &key, nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->ReadSub(nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->put_Egnore(nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->get_Egnore(nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->get_MemorySize(nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->get_DataNumber(nullptr), E_POINTER);
+  EXPECT_EQ(o.obj->get_GetVersion(nullptr), E_POINTER);
+  EXPECT_EQ(asked, START_READ);
+  expect_unchanged(o, before, "missing arguments");
+}
+
+// Through Invoke, with one argument in DISPPARAMS; the answer and the position it blames.
+struct Invoked {
+  HRESULT hr;
+  UINT arg_error = 0xDEADBEEF;
+};
+Invoked invoke(_clsAVLt* obj, DISPID id, WORD flags, std::vector<VARIANT> args) {
+  std::reverse(args.begin(), args.end());  // rgvarg holds the arguments last to first
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {args.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr,
+                       static_cast<UINT>(args.size()), flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+  Variant result;
+  EXCEPINFO excep = {};
+  Invoked out;
+  out.hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &excep,
+                       &out.arg_error);
+  SysFreeString(excep.bstrSource);
+  SysFreeString(excep.bstrDescription);
+  SysFreeString(excep.bstrHelpFile);
+  return out;
+}
+
+constexpr DISPID kRead = 0x60030005, kAlloc = 0x60030008, kIndata = 0x60030009,
+                 kEgnore = 0x68030003;
+
+// What a script passes for an argument it leaves out.
+bool left_out(const VARIANT& v) {
+  const VARIANT* r = &v;
+  while (r->vt == (VT_BYREF | VT_VARIANT) && r->pvarVal) r = r->pvarVal;
+  return r->vt == VT_ERROR && r->scode == DISP_E_PARAMNOTFOUND;
+}
+
+TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
+  Counted object;
+  BoxCapture boxes;
+  const TableAllocationHook previous = set_table_allocation_hook(
+      [](std::size_t bytes) { return bytes <= 200000 * sizeof(AVLtree); });
+  for (const Kind& kind : kinds(object)) {
+    for (Passing passing : {Passing::value, Passing::typed_reference, Passing::variant_reference,
+                            Passing::reference_to_nothing}) {
+      const std::string label = kind.name + " " + name(passing);
+      {  // as the key: stored or refused as through the vtable; left out, a missing argument
+        Object o;
+        const Snapshot before = snapshot(o.store());
+        boxes.clear();
+        Argument key(kind, passing);
+        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {key.arg, *text("p")});
+        const bool stored = kind.key_stored && passing != Passing::reference_to_nothing;
+        EXPECT_EQ(r.hr, left_out(key.arg) ? DISP_E_PARAMNOTOPTIONAL : S_OK) << "key " << label;
+        EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "key " << label;
+        EXPECT_EQ(boxes.boxes().size(), stored || FAILED(r.hr) ? 0u : 1u) << "key " << label;
+        if (!stored) expect_unchanged(o, before, "key " + label);
+        EXPECT_TRUE(verify(o.store()).ok()) << "key " << label;
+      }
+      {  // as the payload: stored when the platform copies it; left out, the text ""
+        Object o;
+        boxes.clear();
+        Argument payload(kind, passing);
+        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {*i4(1000), payload.arg});
+        const bool stored = left_out(payload.arg) || platform_copies(payload.arg);
+        EXPECT_EQ(r.hr, S_OK) << "payload " << label;
+        EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "payload " << label;
+        EXPECT_EQ(boxes.boxes().size(), stored ? 0u : 1u) << "payload " << label;
+        EXPECT_TRUE(verify(o.store()).ok()) << "payload " << label;
+      }
+      {  // as Siz: converted to a float, or refused with the conversion's answer
+        Object o;
+        const Snapshot before = snapshot(o.store());
+        Argument siz(kind, passing);
+        FLOAT want = 100000;
+        const HRESULT converts = left_out(siz.arg) ? S_OK : to_float(siz.arg, want);
+        const Invoked r = invoke(o.obj, kAlloc, DISPATCH_METHOD, {siz.arg});
+        EXPECT_EQ(r.hr, converts) << "Siz " << label;
+        if (SUCCEEDED(converts)) {
+          const float got = o.store().alloc_size();
+          EXPECT_EQ(std::memcmp(&want, &got, sizeof want), 0) << "Siz " << label;
+        } else {
+          EXPECT_EQ(r.arg_error, 0u) << "Siz " << label;
+          expect_unchanged(o, before, "Siz " + label);
+        }
+      }
+      {  // as Spec and as the value of Egnore: converted to a 32-bit integer, or refused
+        Object o;
+        Argument value(kind, passing);
+        LONG want = 0;
+        const HRESULT converts = to_long(value.arg, want);
+        const Snapshot before = snapshot(o.store());
+        const Invoked read = invoke(o.obj, kRead, DISPATCH_METHOD, {value.arg});
+        const Invoked put = invoke(o.obj, kEgnore, DISPATCH_PROPERTYPUT, {value.arg});
+        const HRESULT missing = left_out(value.arg) ? DISP_E_PARAMNOTOPTIONAL : converts;
+        EXPECT_EQ(read.hr, missing) << "Spec " << label;
+        EXPECT_EQ(put.hr, missing) << "Egnore " << label;
+        if (SUCCEEDED(missing)) {
+          EXPECT_EQ(o.store().egnore(), want) << "Egnore " << label;
+          EXPECT_TRUE(verify(o.store()).ok()) << "Spec " << label;
+        } else {
+          expect_unchanged(o, before, "Spec and Egnore " + label);
+        }
+      }
+    }
+  }
+  set_table_allocation_hook(previous);
+  EXPECT_EQ(object.refs, 1u);
+}
+
+}  // namespace
+}  // namespace quilmar::test
