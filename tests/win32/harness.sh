@@ -151,21 +151,30 @@ check_side_by_side() {
     done
   }
 
+  # Each order of registering, then each file unregistered while the other stays.
   regsvr 64 "$dll64"
   regsvr 32 "$dll32"
   expect_state "64-bit, then 32-bit registered" "$dll64" "$dll32" "win32=$dll32" "win64=$dll64"
   expect_creators "both registered" 64 32
   regsvr 32 /u "$dll32"
-  expect_state "32-bit unregistered" "$dll64" "" "win64=$dll64"
-  expect_creators "32-bit unregistered" 64
+  expect_state "64-bit, then 32-bit; 32-bit unregistered" "$dll64" "" "win64=$dll64"
+  expect_creators "64-bit, then 32-bit; 32-bit unregistered" 64
   regsvr 32 "$dll32"
   regsvr 64 /u "$dll64"
-  expect_state "64-bit unregistered" "" "$dll32" "win32=$dll32"
-  expect_creators "64-bit unregistered" 32
+  expect_state "64-bit, then 32-bit; 64-bit unregistered" "" "$dll32" "win32=$dll32"
+  expect_creators "64-bit, then 32-bit; 64-bit unregistered" 32
+  regsvr 64 "$dll64"
+  regsvr 64 /u "$dll64"
+  expect_state "32-bit, then 64-bit; 64-bit unregistered" "" "$dll32" "win32=$dll32"
+  expect_creators "32-bit, then 64-bit; 64-bit unregistered" 32
+  regsvr 64 "$dll64"
   regsvr 32 /u "$dll32"
+  expect_state "32-bit, then 64-bit; 32-bit unregistered" "$dll64" "" "win64=$dll64"
+  expect_creators "32-bit, then 64-bit; 32-bit unregistered" 64
+  regsvr 64 /u "$dll64"
   expect_state "both unregistered" "" ""
   expect_creators "both unregistered"
-  # The other order; the clients that run next need both.
+  # The clients that run next need both.
   regsvr 32 "$dll32"
   regsvr 64 "$dll64"
   expect_state "32-bit, then 64-bit registered" "$dll64" "$dll32" "win32=$dll32" "win64=$dll64"
