@@ -105,6 +105,14 @@ check_registration() {
   local dll expected
   dll="$(windows_path "$1")"
   expected="$(expected_view "$2" "$dll" yes "$3=$dll")"
+  if [ "$3" = win64 ]; then
+    # A 32-bit file that an earlier run left registered would show in the shared keys.
+    local stale
+    stale="$("$wine_run" "$(system_program 32 reg.exe)" query \
+               'HKEY_CLASSES_ROOT\CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}\InprocServer32' /ve \
+               2>/dev/null | tr -d '\r' | sed -n 's/^    (Default)    REG_SZ    //p')" || true
+    [ -z "$stale" ] || regsvr 32 /u "$stale"
+  fi
   "$wine_run" regsvr32 /s "$dll" || fail "regsvr32 returned $?"
   diff -u <(echo "$expected") <(registry_dump) || fail "registry after regsvr32"
   "$wine_run" regsvr32 /u /s "$dll" || fail "regsvr32 /u returned $?"
