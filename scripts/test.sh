@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the store's fuzzer for a minute, native, native under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the 32-bit Windows build under Wine. Installs what a fresh
-# Debian machine lacks first.
+# UndefinedBehaviorSanitizer, the 32-bit Windows build under Wine, and the 64-bit one beside it
+# (which uses the 32-bit build's files). Installs what a fresh Debian machine lacks first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,7 +12,7 @@ cmake --build --preset fuzz
 mkdir -p build/fuzz/corpus
 build/fuzz/fuzz/quilmar_fuzzer -max_total_time=60 -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
-for preset in native asan win32; do
+for preset in native asan win32 win64; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -8,4 +8,11 @@ export WINEARCH="${WINEARCH:-win32}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 "$(dirname "$0")/wine-prefix.sh"
-exec timeout --kill-after=10 "${QUILMAR_WINE_TIMEOUT:-600}" wine "$@"
+wine=wine
+if [ "$WINEARCH" = win64 ]; then
+  # Debian's wine launcher starts a program named without a path (cscript, regsvr32, reg) as the
+  # 32-bit one; the 64-bit loader starts the 64-bit one, and still runs 32-bit files as 32-bit.
+  wine="$(dpkg -L wine64 2>/dev/null | grep '/lib/.*/wine64$' || true)"
+  [ -x "$wine" ] || { echo "$0: the 64-bit Wine loader (package wine64) is missing" >&2; exit 127; }
+fi
+exec timeout --kill-after=10 "${QUILMAR_WINE_TIMEOUT:-600}" "$wine" "$@"

@@ -116,6 +116,7 @@ const std::array<EnumType, 3> kEnums = {{
     {"BALANCESTS", GUID_BALANCESTS, {{"BALANCED", BALANCED}, {"SMALLV", SMALLV}, {"BIGV", BIGV}}},
 }};
 constexpr size_t kBalanceIndex = 2;
+constexpr UINT kFirstEnumIndex = 2;  // in the library, after the interface and the class
 
 enum class FieldKind { Float, Variant, Balance };
 
@@ -135,7 +136,15 @@ const std::array<Field, 6> kFields = {{
 }};
 constexpr ULONG kRecordSize = sizeof(AVLtree);
 constexpr UINT kRecordIndex = 5;  // the last of the six types
-static_assert(kRecordSize == 48);
+static_assert(kRecordSize == (sizeof(void*) == 8 ? 64 : 48));
+
+// Each build describes the Windows it targets: the record's layout and the table's entry size
+// differ between the two.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+#endif
 
 // IUnknown's three and IDispatch's four entries precede the interface's own.
 constexpr UINT kInheritedEntries = 7;
@@ -150,7 +159,7 @@ class TypeDescs;
 class Writer {
  public:
   explicit Writer(const std::wstring& path) {
-    check(CreateTypeLib2(SYS_WIN32, path.c_str(), &lib_), "CreateTypeLib2");
+    check(CreateTypeLib2(kSysKind, path.c_str(), &lib_), "CreateTypeLib2");
     check(lib_->SetName(Wide("Quilmar").get()), "SetName");
     check(lib_->SetGuid(LIBID_Quilmar), "SetGuid");
     check(lib_->SetVersion(1, 0), "SetVersion");
@@ -368,11 +377,12 @@ void Writer::add_function(UINT index, const Member& member, TypeDescs& types) {
         "SetFuncAndParamNames");
 }
 
-// ---- the record's size ----
+// ---- stored sizes ----
 
-// Wine's layout step stores a record's size as 0, and no ICreateTypeInfo call sets it. The size
-// lives in the record's entry of the file's type table; these are the places of the compiled
-// type-library format that lead to it.
+// Wine's layout step stores a record's size as 0 and, in a library for 64-bit Windows, an
+// enumeration's as that of a pointer, although an enumeration travels as a 32-bit integer; no
+// ICreateTypeInfo call sets either. The size lives in the type's entry of the file's type table;
+// these are the places of the compiled type-library format that lead to it.
 constexpr int32_t kMagic = 0x5446534D;  // "MSFT"
 constexpr size_t kFlagsAt = 0x14;
 constexpr int32_t kHasHelpLibrary = 0x100;  // an extra 32-bit field follows the header
@@ -381,6 +391,23 @@ constexpr size_t kHeaderSize = 0x54;
 constexpr size_t kEntryKindAt = 0x00;
 constexpr size_t kEntryElementsAt = 0x18;  // variables in the high half, functions in the low
 constexpr size_t kEntrySizeAt = 0x50;
+
+// A type whose size the library must report, and what identifies its entry.
+struct StoredSize {
+  UINT type_index;
+  TYPEKIND kind;
+  size_t vars;
+  ULONG size;
+};
+
+std::vector<StoredSize> stored_sizes() {
+  std::vector<StoredSize> sizes;
+  for (size_t i = 0; i < kEnums.size(); ++i)
+    sizes.push_back(
+        {kFirstEnumIndex + static_cast<UINT>(i), TKIND_ENUM, kEnums[i].members.size(), 4});
+  sizes.push_back({kRecordIndex, TKIND_RECORD, kFields.size(), kRecordSize});
+  return sizes;
+}
 
 class FileBytes {
  public:
@@ -414,37 +441,43 @@ class FileBytes {
   std::vector<char> bytes_;
 };
 
-void store_record_size(const std::wstring& path, UINT type_index, ULONG size, UINT fields) {
+void store_sizes(const std::wstring& path, const std::vector<StoredSize>& sizes) {
   FileBytes file(path);
   if (file.at(0) != kMagic) throw std::runtime_error("not a compiled type library");
   const size_t offsets = kHeaderSize + ((file.at(kFlagsAt) & kHasHelpLibrary) ? 4 : 0);
   const int32_t count = file.at(kTypeCountAt);
-  if (count < 0 || type_index >= static_cast<UINT>(count))
-    throw std::runtime_error("the type library lacks the record");
-  const size_t segments = offsets + 4 * static_cast<size_t>(count);
-  const size_t entry = static_cast<size_t>(file.at(segments)) +
-                       static_cast<size_t>(file.at(offsets + 4 * type_index));
-
-  const bool is_the_record = (file.at(entry + kEntryKindAt) & 0xF) == TKIND_RECORD &&
-                             (file.at(entry + kEntryElementsAt) >> 16) == static_cast<int>(fields);
-  const int32_t stored = file.at(entry + kEntrySizeAt);
-  if (!is_the_record || (stored != 0 && stored != static_cast<int32_t>(size)))
-    throw std::runtime_error("the record's entry is not where the format puts it");
-  file.put(entry + kEntrySizeAt, static_cast<int32_t>(size));
+  const size_t segments = offsets + 4 * static_cast<size_t>(count < 0 ? 0 : count);
+  for (const StoredSize& type : sizes) {
+    if (count < 0 || type.type_index >= static_cast<UINT>(count))
+      throw std::runtime_error("the type library lacks a type");
+    const size_t entry = static_cast<size_t>(file.at(segments)) +
+                         static_cast<size_t>(file.at(offsets + 4 * type.type_index));
+    const bool is_the_type =
+        (file.at(entry + kEntryKindAt) & 0xF) == type.kind &&
+        (file.at(entry + kEntryElementsAt) >> 16) == static_cast<int32_t>(type.vars);
+    const int32_t stored = file.at(entry + kEntrySizeAt);
+    const bool known = stored == 0 || stored == static_cast<int32_t>(sizeof(void*)) ||
+                       stored == static_cast<int32_t>(type.size);
+    if (!is_the_type || !known)
+      throw std::runtime_error("a type's entry is not where the format puts it");
+    file.put(entry + kEntrySizeAt, static_cast<int32_t>(type.size));
+  }
   file.save();
 }
 
 // Reads the saved library back as clients will.
-void verify_record_size(const std::wstring& path, UINT type_index, ULONG size) {
+void verify_sizes(const std::wstring& path, const std::vector<StoredSize>& sizes) {
   ComPtr<ITypeLib> lib;
   check(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx");
-  ComPtr<ITypeInfo> info;
-  check(lib->GetTypeInfo(type_index, &info), "GetTypeInfo");
-  TYPEATTR* attr = nullptr;
-  check(info->GetTypeAttr(&attr), "GetTypeAttr");
-  const bool right = attr->typekind == TKIND_RECORD && attr->cbSizeInstance == size;
-  info->ReleaseTypeAttr(attr);
-  if (!right) throw std::runtime_error("the saved record does not report its size");
+  for (const StoredSize& type : sizes) {
+    ComPtr<ITypeInfo> info;
+    check(lib->GetTypeInfo(type.type_index, &info), "GetTypeInfo");
+    TYPEATTR* attr = nullptr;
+    check(info->GetTypeAttr(&attr), "GetTypeAttr");
+    const bool right = attr->typekind == type.kind && attr->cbSizeInstance == type.size;
+    info->ReleaseTypeAttr(attr);
+    if (!right) throw std::runtime_error("a saved type does not report its size");
+  }
 }
 
 std::wstring widen(const char* narrow) {
@@ -467,8 +500,8 @@ int main(int argc, char** argv) {
   const std::wstring part = path + L".part";
   try {
     Writer(part).write();
-    store_record_size(part, kRecordIndex, kRecordSize, kFields.size());
-    verify_record_size(part, kRecordIndex, kRecordSize);
+    store_sizes(part, stored_sizes());
+    verify_sizes(part, stored_sizes());
     if (!MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
       throw std::runtime_error("cannot rename the finished type library");
     return 0;

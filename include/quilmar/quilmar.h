@@ -46,6 +46,9 @@ enum BALANCESTS : LONG {
 
 // One tree node. Slot numbers are 32-bit floats, -1 meaning no node. Packed to 4 bytes so the
 // Variants sit at offsets 12 and 32 whatever the compiler's own alignment of VARIANT is.
+// On 64-bit Windows a VARIANT is 24 bytes and the record keeps the same packing, as the 64-bit
+// type library states it: Parent 0, Small 4, Big 8, Data 12, Balance 36, SubData 40; 64 bytes.
+// (x64 reads the 8-byte members of a Variant at a multiple of 4 without fault.)
 #pragma pack(push, 4)
 struct AVLtree {
   FLOAT Parent;
@@ -65,6 +68,15 @@ static_assert(offsetof(AVLtree, Big) == 8);
 static_assert(offsetof(AVLtree, Data) == 12);
 static_assert(offsetof(AVLtree, Balance) == 28);
 static_assert(offsetof(AVLtree, SubData) == 32);
+#else
+static_assert(sizeof(VARIANT) == 24);
+static_assert(sizeof(AVLtree) == 64, "AVLtree is 64 bytes on 64-bit Windows");
+static_assert(offsetof(AVLtree, Parent) == 0);
+static_assert(offsetof(AVLtree, Small) == 4);
+static_assert(offsetof(AVLtree, Big) == 8);
+static_assert(offsetof(AVLtree, Data) == 12);
+static_assert(offsetof(AVLtree, Balance) == 36);
+static_assert(offsetof(AVLtree, SubData) == 40);
 #endif
 
 // The class's default interface: dual, so every member is also reachable through IDispatch.

@@ -14,6 +14,17 @@ HMODULE this_module = nullptr;
 
 constexpr wchar_t kProgId[] = L"Quilmar.clsAVLt";
 
+// On 64-bit Windows the 32-bit and the 64-bit file register side by side. Each bitness has its own
+// view of the class keys and its own entry in the type library's key; the programmatic
+// identifier, the rest of the type library's key and the interface's entries are shared.
+#ifdef _WIN64
+constexpr SYSKIND kOwnPlatform = SYS_WIN64, kOtherPlatform = SYS_WIN32;
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr SYSKIND kOwnPlatform = SYS_WIN32, kOtherPlatform = SYS_WIN64;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
 // One registry value under HKEY_CLASSES_ROOT; a null name is the key's default value.
 struct Row {
   std::wstring key;
@@ -40,19 +51,29 @@ std::wstring module_path() {
   }
 }
 
+std::wstring class_key() {
+  return L"CLSID\\" + guid_text(CLSID_clsAVLt);
+}
+
+// The class's keys, in this process's view.
 std::vector<Row> class_rows(const std::wstring& path) {
-  const std::wstring clsid = guid_text(CLSID_clsAVLt);
-  const std::wstring key = L"CLSID\\" + clsid;
-  const std::wstring prog_id = kProgId;
+  const std::wstring key = class_key();
   return {
-      {key, nullptr, prog_id},
+      {key, nullptr, kProgId},
       {key + L"\\InprocServer32", nullptr, path},
       {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {key + L"\\ProgID", nullptr, prog_id},
+      {key + L"\\ProgID", nullptr, kProgId},
       {key + L"\\TypeLib", nullptr, guid_text(LIBID_Quilmar)},
       {key + L"\\VERSION", nullptr, L"1.0"},
+  };
+}
+
+// The programmatic identifier's keys, shared by both views.
+std::vector<Row> prog_id_rows() {
+  const std::wstring prog_id = kProgId;
+  return {
       {prog_id, nullptr, prog_id},
-      {prog_id + L"\\CLSID", nullptr, clsid},
+      {prog_id + L"\\CLSID", nullptr, guid_text(CLSID_clsAVLt)},
   };
 }
 
@@ -85,13 +106,19 @@ HRESULT status_of(LSTATUS status) {
   return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
-bool key_exists(const std::wstring& name) {
+bool key_exists(const std::wstring& name, REGSAM view = 0) {
   Key key;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ | view, key.out()) ==
+         ERROR_SUCCESS;
 }
 
 std::wstring type_library_key() {
   return L"TypeLib\\" + guid_text(LIBID_Quilmar) + L"\\1.0";
+}
+
+// The library's entry for one platform: the file registered for it.
+std::wstring type_library_file_key(SYSKIND platform) {
+  return type_library_key() + (platform == SYS_WIN64 ? L"\\0\\win64" : L"\\0\\win32");
 }
 
 HRESULT register_type_library(const std::wstring& path) {
@@ -106,11 +133,6 @@ HRESULT register_type_library(const std::wstring& path) {
   if (FAILED(hr)) return hr;
   // The library has no flags; some hosts record the in-memory "has disk image" bit instead.
   return status_of(write_row({type_library_key() + L"\\FLAGS", nullptr, L"0"}));
-}
-
-HRESULT unregister_type_library() {
-  if (!key_exists(type_library_key())) return S_OK;
-  return UnRegisterTypeLib(LIBID_Quilmar, 1, 0, 0, SYS_WIN32);
 }
 
 int depth(const std::wstring& key) {
@@ -128,6 +150,25 @@ std::vector<std::wstring> keys_to_delete(const std::vector<Row>& rows) {
   return keys;
 }
 
+HRESULT unregister_type_library() {
+  const std::wstring own = type_library_file_key(kOwnPlatform);
+  if (!key_exists(own)) return S_OK;
+  // UnRegisterTypeLib also removes the interface's entries, which the other bitness's file still
+  // needs while it is registered; then only this file's own entry goes.
+  if (key_exists(type_library_file_key(kOtherPlatform)))
+    return status_of(RegDeleteKeyW(HKEY_CLASSES_ROOT, own.c_str()));
+  return UnRegisterTypeLib(LIBID_Quilmar, 1, 0, 0, kOwnPlatform);
+}
+
+HRESULT delete_keys(const std::vector<Row>& rows) {
+  HRESULT first = S_OK;
+  for (const std::wstring& key : keys_to_delete(rows)) {
+    const LSTATUS status = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    if (status != ERROR_FILE_NOT_FOUND && SUCCEEDED(first)) first = status_of(status);
+  }
+  return first;
+}
+
 }  // namespace
 
 void set_library_module(HMODULE module) noexcept {
@@ -136,7 +177,9 @@ void set_library_module(HMODULE module) noexcept {
 
 HRESULT register_server() noexcept try {
   const std::wstring path = module_path();
-  for (const Row& row : class_rows(path)) {
+  std::vector<Row> rows = class_rows(path);
+  for (Row& row : prog_id_rows()) rows.push_back(std::move(row));
+  for (const Row& row : rows) {
     const HRESULT hr = status_of(write_row(row));
     if (FAILED(hr)) return hr;
   }
@@ -147,9 +190,13 @@ HRESULT register_server() noexcept try {
 
 HRESULT unregister_server() noexcept try {
   HRESULT first = unregister_type_library();
-  for (const std::wstring& key : keys_to_delete(class_rows(std::wstring()))) {
-    const LSTATUS status = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-    if (status != ERROR_FILE_NOT_FOUND && SUCCEEDED(first)) first = status_of(status);
+  const HRESULT classes = delete_keys(class_rows(std::wstring()));
+  if (SUCCEEDED(first)) first = classes;
+  // The other view still leading to a file keeps the shared identifier. Where there is no other
+  // view (32-bit Windows) the flag is ignored and this view's class key, just deleted, is seen.
+  if (!key_exists(class_key() + L"\\InprocServer32", kOtherView)) {
+    const HRESULT prog_id = delete_keys(prog_id_rows());
+    if (SUCCEEDED(first)) first = prog_id;
   }
   return first;
 } catch (...) {

@@ -14,7 +14,8 @@ void set_library_module(HMODULE module) noexcept;
 // Returns the first failing status; entries already written stay.
 HRESULT register_server() noexcept;
 
-// Removes exactly what register_server writes. An entry that is already gone counts as removed.
+// Removes exactly what register_server writes, except the entries shared with the other bitness's
+// file while that one is registered. An entry that is already gone counts as removed.
 HRESULT unregister_server() noexcept;
 
 }  // namespace quilmar

@@ -1,6 +1,7 @@
-// box_watcher COMMAND...: runs a program (a script host, say), reports each message box it shows
-// as a line "BOX: title|text|buttons|icon" on standard output, presses OK on it, and exits with
-// the program's exit code.
+// box_watcher COMMAND...: runs a program (a script host, say), reports its bitness as a line
+// "CLIENT: 32-bit" or "CLIENT: 64-bit" and each message box it shows as a line
+// "BOX: title|text|buttons|icon" on standard output, presses OK on each box, and exits with the
+// program's exit code.
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,16 @@ BOOL CALLBACK check_window(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// A 32-bit process on 64-bit Windows runs under WOW64; on 32-bit Windows every process is 32-bit.
+int bits_of(HANDLE process) {
+  BOOL wow64 = FALSE;
+  if (IsWow64Process(process, &wow64) && wow64) return 32;
+  BOOL self_wow64 = FALSE;
+  const bool windows_64 =
+      sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &self_wow64) && self_wow64);
+  return windows_64 ? 64 : 32;
+}
+
 // The command line after this program's own name.
 std::wstring rest_of_command_line() {
   const wchar_t* p = GetCommandLineW();
@@ -65,6 +76,8 @@ int main() {
     std::fprintf(stderr, "box_watcher: cannot start the command (error %lu)\n", GetLastError());
     return 2;
   }
+  std::printf("CLIENT: %d-bit\n", bits_of(child.hProcess));
+  std::fflush(stdout);
   Watch watch{child.dwProcessId, {}};
   while (WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT) {
     EnumWindows(check_window, reinterpret_cast<LPARAM>(&watch));

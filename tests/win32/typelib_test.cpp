@@ -183,6 +183,19 @@ ComPtr<ITypeInfo> interface_side(ITypeLib* lib) {
 
 // ---- what the library must say ----
 
+// What differs between the library for 32-bit Windows and the one for 64-bit Windows: a VARIANT is
+// 16 or 24 bytes, an interface or class reference and a table entry 4 or 8; the record keeps its
+// 4-byte packing.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr ULONG kPointer = 8, kRecordSize = 64;
+constexpr LONG kBalanceAt = 36, kSubDataAt = 40;
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr ULONG kPointer = 4, kRecordSize = 48;
+constexpr LONG kBalanceAt = 28, kSubDataAt = 32;
+#endif
+
 constexpr WORD kDualFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE;
 
@@ -196,13 +209,14 @@ struct ExpectedType {
 };
 
 const ExpectedType kTypes[] = {
-    {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, 4, 16, 0, 1},
-    {"clsAVLt", TKIND_COCLASS, "{1B489C75-85E8-4326-B849-E3ECEA4207BB}", TYPEFLAG_FCANCREATE, 4, 0,
+    {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, kPointer, 16,
      0, 1},
+    {"clsAVLt", TKIND_COCLASS, "{1B489C75-85E8-4326-B849-E3ECEA4207BB}", TYPEFLAG_FCANCREATE,
+     kPointer, 0, 0, 1},
     {"MODEVAL", TKIND_ENUM, "{6228F2F2-63FA-4EAA-9F37-88A877AF6BC6}", 0, 4, 0, 7, 0},
     {"EGN_MOD", TKIND_ENUM, "{B388A477-47CC-4067-BB8C-34FD88B53EA5}", 0, 4, 0, 3, 0},
     {"BALANCESTS", TKIND_ENUM, "{FF7EE61C-0015-4B33-9D76-32792618AA3A}", 0, 4, 0, 3, 0},
-    {"AVLtree", TKIND_RECORD, "{74A46182-E7B4-4438-9A82-F89D6590E6BF}", 0, 48, 0, 6, 0},
+    {"AVLtree", TKIND_RECORD, "{74A46182-E7B4-4438-9A82-F89D6590E6BF}", 0, kRecordSize, 0, 6, 0},
 };
 const std::string kLibraryGuid = "{24CECA7A-C296-403C-8BAE-D3A4E486F939}";
 
@@ -273,8 +287,8 @@ const std::vector<ExpectedVars> kVars = {
       {"Small", 4, "float"},
       {"Big", 8, "float"},
       {"Data", 12, "VARIANT"},
-      {"Balance", 28, "BALANCESTS"},
-      {"SubData", 32, "VARIANT"}}},
+      {"Balance", kBalanceAt, "BALANCESTS"},
+      {"SubData", kSubDataAt, "VARIANT"}}},
 };
 constexpr MEMBERID kFirstVarId = 0x40000000;
 
@@ -303,7 +317,7 @@ TEST_F(TypeLibrary, LibraryAttributes) {
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
   EXPECT_EQ(attr->lcid, 0u);
-  EXPECT_EQ(attr->syskind, SYS_WIN32);
+  EXPECT_EQ(attr->syskind, kSysKind);
   // oleaut32 adds "has a disk image" to a library it loaded from a file.
   EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0);
   lib_->ReleaseTLibAttr(attr);
@@ -355,7 +369,7 @@ TEST_F(TypeLibrary, DualInterfaceDerivesFromStandardIDispatch) {
   EXPECT_EQ(attr.typekind, TKIND_INTERFACE);
   EXPECT_EQ(guid_text(attr.guid), guid_text(dispatch_side.attr().guid));
   EXPECT_EQ(attr.wTypeFlags, kDualFlags);
-  EXPECT_EQ(attr.cbSizeVft, 16 * sizeof(void*));  // 7 inherited entries and its own 9
+  EXPECT_EQ(attr.cbSizeVft, 16 * kPointer);  // 7 inherited entries and its own 9
   EXPECT_EQ(attr.cFuncs, kMembers.size());
   EXPECT_EQ(attr.cbAlignment, 4);
   ASSERT_EQ(attr.cImplTypes, 1);
@@ -394,7 +408,7 @@ TEST_F(TypeLibrary, InterfaceMembers) {
     EXPECT_EQ(func->invkind, want.kind);
     EXPECT_EQ(func->funckind, FUNC_PUREVIRTUAL);
     EXPECT_EQ(func->callconv, CC_STDCALL);
-    EXPECT_EQ(func->oVft, (kFirstOwnEntry + static_cast<SHORT>(i)) * 4);
+    EXPECT_EQ(func->oVft, (kFirstOwnEntry + static_cast<SHORT>(i)) * static_cast<SHORT>(kPointer));
     EXPECT_EQ(func->wFuncFlags, 0);
     EXPECT_EQ(func->cScodes, 0);
     EXPECT_EQ(describe(iface.info(), func->elemdescFunc.tdesc), "HRESULT");
