@@ -123,21 +123,18 @@ void invoke_call(benchmark::State& state) {
   store->Release();
 }
 
-// Indata through Invoke with the key and payload passed as a script passes its variables.
-void invoke_indata(benchmark::State& state) {
+// One Indata per iteration into a store of up to 1e6 random keys (a new one after each million),
+// made by `call(store, key, payload)`.
+template <class Call>
+void indata_calls(benchmark::State& state, Call call) {
   const auto& k = keys(Workload::random_int, 1000000);
   const auto& p = payloads(1000000);
   _clsAVLt* store = new_store();
   std::size_t i = 0;
   for (auto _ : state) {
-    VARIANT args[2];
-    args[1].vt = args[0].vt = VT_BYREF | VT_VARIANT;
-    args[1].pvarVal = const_cast<VARIANT*>(&*k[i % k.size()]);
-    args[0].pvarVal = const_cast<VARIANT*>(&*p[i % p.size()]);
-    DISPPARAMS params = {args, nullptr, 2, 0};
-    VARIANT result;
-    store->Invoke(0x60030009, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-    if (++i % k.size() == 0) {
+    call(store, const_cast<VARIANT*>(&*k[i]), const_cast<VARIANT*>(&*p[i]));
+    if (++i == k.size()) {
+      i = 0;
       state.PauseTiming();
       store->Release();
       store = new_store();
@@ -148,22 +145,23 @@ void invoke_indata(benchmark::State& state) {
 }
 
 void vtable_indata(benchmark::State& state) {
-  const auto& k = keys(Workload::random_int, 1000000);
-  const auto& p = payloads(1000000);
-  _clsAVLt* store = new_store();
-  std::size_t i = 0;
-  for (auto _ : state) {
+  indata_calls(state, [](_clsAVLt* store, VARIANT* key, VARIANT* payload) {
     VARIANT result;
-    store->Indata(const_cast<VARIANT*>(&*k[i % k.size()]), const_cast<VARIANT*>(&*p[i % p.size()]),
-                  &result);
-    if (++i % k.size() == 0) {
-      state.PauseTiming();
-      store->Release();
-      store = new_store();
-      state.ResumeTiming();
-    }
-  }
-  store->Release();
+    store->Indata(key, payload, &result);
+  });
+}
+
+// Through Invoke, with key and payload passed as a script passes its variables.
+void invoke_indata(benchmark::State& state) {
+  indata_calls(state, [](_clsAVLt* store, VARIANT* key, VARIANT* payload) {
+    VARIANT args[2];
+    args[1].vt = args[0].vt = VT_BYREF | VT_VARIANT;
+    args[1].pvarVal = key;
+    args[0].pvarVal = payload;
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    VARIANT result;
+    store->Invoke(0x60030009, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+  });
 }
 
 void register_all() {

@@ -26,40 +26,6 @@ void store(void* p, T v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-// A scalar argument in one of three exact forms.
-struct Number {
-  enum Kind { integer, real, scaled } kind = integer;
-  std::int64_t whole = 0;  // integer
-  double real_value = 0;   // real
-  bool neg = false;        // scaled: sign, 96-bit magnitude, power of ten
-  std::uint64_t lo = 0;
-  std::uint32_t hi = 0;
-  int scale = 0;
-};
-
-Number integer(std::int64_t v) {
-  Number n;
-  n.whole = v;
-  return n;
-}
-
-Number real(double v) {
-  Number n;
-  n.kind = Number::real;
-  n.real_value = v;
-  return n;
-}
-
-Number scaled(bool neg, std::uint64_t lo, std::uint32_t hi, int scale) {
-  Number n;
-  n.kind = Number::scaled;
-  n.neg = neg;
-  n.lo = lo;
-  n.hi = hi;
-  n.scale = scale;
-  return n;
-}
-
 bool is_blank(OLECHAR c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -69,7 +35,7 @@ bool is_digit(OLECHAR c) {
 
 // Decimal numbers as scripts write them: blanks around, a sign, digits with at most one decimal
 // point, an exponent. Anything else is not a number.
-HRESULT parse_text(const OLECHAR* chars, std::size_t length, Number& out) {
+HRESULT parse_text(const OLECHAR* chars, std::size_t length, Scalar& out) {
   std::size_t b = 0, e = length;
   while (b < e && is_blank(chars[b])) ++b;
   while (e > b && is_blank(chars[e - 1])) --e;
@@ -105,62 +71,21 @@ HRESULT parse_text(const OLECHAR* chars, std::size_t length, Number& out) {
   const auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
   if (ec == std::errc::result_out_of_range) return DISP_E_OVERFLOW;
   if (ec != std::errc() || end != ascii.data() + ascii.size()) return DISP_E_TYPEMISMATCH;
-  out = real(value);
+  out = Scalar{Scalar::real};
+  out.real_value = value;
   return S_OK;
 }
 
-// `value` points at storage of the base type `base`.
-HRESULT number_of(VARTYPE base, const void* value, Number& out) {
-  switch (base) {
-    case VT_EMPTY: out = integer(0); return S_OK;
-    case VT_I1: out = integer(load<signed char>(value)); return S_OK;
-    case VT_UI1: out = integer(load<BYTE>(value)); return S_OK;
-    case VT_I2: out = integer(load<SHORT>(value)); return S_OK;
-    case VT_UI2: out = integer(load<USHORT>(value)); return S_OK;
-    case VT_I4: out = integer(load<LONG>(value)); return S_OK;
-    case VT_UI4: out = integer(load<ULONG>(value)); return S_OK;
-    case VT_INT: out = integer(load<INT>(value)); return S_OK;
-    case VT_UINT: out = integer(load<UINT>(value)); return S_OK;
-    case VT_I8: out = integer(load<LONGLONG>(value)); return S_OK;
-    case VT_UI8: {
-      const auto v = load<ULONGLONG>(value);
-      out = std::in_range<std::int64_t>(v) ? integer(static_cast<std::int64_t>(v))
-                                           : real(static_cast<double>(v));
-      return S_OK;
-    }
-    case VT_BOOL: out = integer(load<VARIANT_BOOL>(value) ? -1 : 0); return S_OK;
-    case VT_R4: out = real(load<FLOAT>(value)); return S_OK;
-    case VT_R8: out = real(load<DOUBLE>(value)); return S_OK;
-    case VT_DATE: out = real(load<DATE>(value)); return S_OK;
-    case VT_CY: {
-      const std::int64_t v = load<CY>(value).int64;
-      const auto bits = static_cast<std::uint64_t>(v);
-      const std::uint64_t magnitude = v < 0 ? 0 - bits : bits;
-      out = scaled(v < 0, magnitude, 0, 4);
-      return S_OK;
-    }
-    case VT_DECIMAL: {
-      const auto d = load<DECIMAL>(value);
-      out = scaled((d.sign & DECIMAL_NEG) != 0, d.Lo64, d.Hi32, d.scale);
-      return S_OK;
-    }
-    case VT_BSTR: {
-      const auto s = load<BSTR>(value);
-      return parse_text(s, SysStringLen(s), out);
-    }
-    default: return DISP_E_TYPEMISMATCH;  // Null, objects, errors, records
+// The argument as a number: text is parsed as scripts write numbers, Empty is 0.
+HRESULT number_of(const VARIANT& arg, Scalar& out) {
+  out = scalar_of(arg);
+  switch (out.kind) {
+    case Scalar::empty: out = Scalar{Scalar::integer}; return S_OK;
+    case Scalar::text: return parse_text(out.chars, out.length, out);
+    case Scalar::null:
+    case Scalar::other: return DISP_E_TYPEMISMATCH;  // Null, objects, errors, arrays, records
+    default: return S_OK;
   }
-}
-
-HRESULT number_of(const VARIANT& arg, Number& out) {
-  const VARIANT& v = read_through(arg);
-  if (v.vt & VT_ARRAY) return DISP_E_TYPEMISMATCH;
-  if (v.vt & VT_BYREF) {
-    if (!v.byref) return DISP_E_TYPEMISMATCH;
-    return number_of(static_cast<VARTYPE>(v.vt & VT_TYPEMASK), v.byref, out);
-  }
-  if (v.vt == VT_DECIMAL) return number_of(VT_DECIMAL, &v, out);  // it fills the whole Variant
-  return number_of(v.vt, &v.llVal, out);
 }
 
 // Divides a 96-bit magnitude, most significant word first, by 10; returns the remainder.
@@ -175,7 +100,7 @@ unsigned divide_by_10(std::uint32_t (&w)[3]) {
 }
 
 // The whole number nearest a scaled number's magnitude, halves to even; false beyond 64 bits.
-bool round_scaled(const Number& n, std::uint64_t& out) {
+bool round_scaled(const Scalar& n, std::uint64_t& out) {
   std::uint32_t w[3] = {n.hi, static_cast<std::uint32_t>(n.lo >> 32),
                         static_cast<std::uint32_t>(n.lo)};
   unsigned last = 0;  // the most significant digit dropped so far
@@ -193,28 +118,31 @@ bool round_scaled(const Number& n, std::uint64_t& out) {
   return true;
 }
 
-double double_of(const Number& n) {
+double double_of(const Scalar& n) {
   switch (n.kind) {
-    case Number::integer: return static_cast<double>(n.whole);
-    case Number::real: return n.real_value;
-    case Number::scaled: break;
+    case Scalar::integer: return n.neg ? -static_cast<double>(n.lo) : static_cast<double>(n.lo);
+    case Scalar::real: return n.real_value;
+    default: break;  // a decimal
   }
   const double magnitude = std::ldexp(static_cast<double>(n.hi), 64) + static_cast<double>(n.lo);
   const double value = magnitude / std::pow(10.0, n.scale);
   return n.neg ? -value : value;
 }
 
-HRESULT long_of(const Number& n, LONG& out) {
+HRESULT long_of(const Scalar& n, LONG& out) {
   std::int64_t whole = 0;
   switch (n.kind) {
-    case Number::integer: whole = n.whole; break;
-    case Number::real: {
+    case Scalar::integer:
+      if (n.lo > 0x80000000u) return DISP_E_OVERFLOW;
+      whole = n.neg ? -static_cast<std::int64_t>(n.lo) : static_cast<std::int64_t>(n.lo);
+      break;
+    case Scalar::real: {
       const double r = std::nearbyint(n.real_value);  // halves to even in the default mode
       if (!(r >= -2147483648.0 && r <= 2147483647.0)) return DISP_E_OVERFLOW;  // NaN too
       whole = static_cast<std::int64_t>(r);
       break;
     }
-    case Number::scaled: {
+    default: {  // a decimal
       std::uint64_t magnitude = 0;
       if (!round_scaled(n, magnitude) || magnitude > 0x80000000u) return DISP_E_OVERFLOW;
       whole = n.neg ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
@@ -226,7 +154,7 @@ HRESULT long_of(const Number& n, LONG& out) {
   return S_OK;
 }
 
-HRESULT float_of(const Number& n, FLOAT& out) {
+HRESULT float_of(const Scalar& n, FLOAT& out) {
   const double d = double_of(n);
   if (std::isnan(d)) {
     out = std::numeric_limits<FLOAT>::quiet_NaN();
@@ -266,13 +194,13 @@ HRESULT store_decimal(void* p, LONG value) {
 }  // namespace
 
 HRESULT to_float(const VARIANT& v, FLOAT& out) noexcept {
-  Number n;
+  Scalar n;
   const HRESULT hr = number_of(v, n);
   return FAILED(hr) ? hr : float_of(n, out);
 }
 
 HRESULT to_long(const VARIANT& v, LONG& out) noexcept {
-  Number n;
+  Scalar n;
   const HRESULT hr = number_of(v, n);
   return FAILED(hr) ? hr : long_of(n, out);
 }

@@ -11,44 +11,31 @@
 namespace quilmar {
 namespace {
 
-// A Variant's value reduced to what the comparison needs. Numbers keep their exact value:
-// integers as sign and magnitude, floats as double, currency and decimal as a scaled mantissa.
-struct Key {
-  enum Kind { empty, null, integer, real, decimal, text, other } kind = other;
-  bool neg = false;
-  std::uint64_t lo = 0;  // magnitude (low 64 bits for a decimal)
-  std::uint32_t hi = 0;  // high 32 bits of a decimal's 96-bit mantissa
-  int scale = 0;         // a decimal's power of ten
-  double real_value = 0;
-  const OLECHAR* chars = nullptr;
-  std::size_t length = 0;
-};
-
-Key signed_key(std::int64_t v) {
-  Key k;
-  k.kind = Key::integer;
+Scalar signed_scalar(std::int64_t v) {
+  Scalar k;
+  k.kind = Scalar::integer;
   k.neg = v < 0;
   k.lo = k.neg ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   return k;
 }
 
-Key unsigned_key(std::uint64_t v) {
-  Key k;
-  k.kind = Key::integer;
+Scalar unsigned_scalar(std::uint64_t v) {
+  Scalar k;
+  k.kind = Scalar::integer;
   k.lo = v;
   return k;
 }
 
-Key real_key(double v) {
-  Key k;
-  k.kind = Key::real;
+Scalar real_scalar(double v) {
+  Scalar k;
+  k.kind = Scalar::real;
   k.real_value = v;
   return k;
 }
 
-Key decimal_key(const DECIMAL& d) {
-  Key k;
-  k.kind = Key::decimal;
+Scalar decimal_scalar(const DECIMAL& d) {
+  Scalar k;
+  k.kind = Scalar::decimal;
   k.neg = (d.sign & DECIMAL_NEG) != 0;
   k.lo = d.Lo64;
   k.hi = d.Hi32;
@@ -56,9 +43,9 @@ Key decimal_key(const DECIMAL& d) {
   return k;
 }
 
-Key currency_key(const CY& c) {
-  Key k = signed_key(c.int64);
-  k.kind = Key::decimal;
+Scalar currency_scalar(const CY& c) {
+  Scalar k = signed_scalar(c.int64);
+  k.kind = Scalar::decimal;
   k.scale = 4;
   return k;
 }
@@ -73,48 +60,52 @@ T load(const void* p) {
 
 // `value` points at storage of the base type `base` (the union of a Variant, or what a
 // by-reference Variant points at).
-Key key_of(VARTYPE base, const void* value) {
+Scalar scalar_of(VARTYPE base, const void* value) {
   switch (base) {
-    case VT_EMPTY: return Key{Key::empty};
-    case VT_NULL: return Key{Key::null};
-    case VT_I1: return signed_key(load<signed char>(value));
-    case VT_UI1: return unsigned_key(load<BYTE>(value));
-    case VT_I2: return signed_key(load<SHORT>(value));
-    case VT_UI2: return unsigned_key(load<USHORT>(value));
-    case VT_I4: return signed_key(load<LONG>(value));
-    case VT_UI4: return unsigned_key(load<ULONG>(value));
-    case VT_INT: return signed_key(load<INT>(value));
-    case VT_UINT: return unsigned_key(load<UINT>(value));
-    case VT_I8: return signed_key(load<LONGLONG>(value));
-    case VT_UI8: return unsigned_key(load<ULONGLONG>(value));
-    case VT_BOOL: return signed_key(load<VARIANT_BOOL>(value) ? -1 : 0);
-    case VT_R4: return real_key(load<FLOAT>(value));
-    case VT_R8: return real_key(load<DOUBLE>(value));
-    case VT_DATE: return real_key(load<DATE>(value));
-    case VT_CY: return currency_key(load<CY>(value));
-    case VT_DECIMAL: return decimal_key(load<DECIMAL>(value));
+    case VT_EMPTY: return Scalar{Scalar::empty};
+    case VT_NULL: return Scalar{Scalar::null};
+    case VT_I1: return signed_scalar(load<signed char>(value));
+    case VT_UI1: return unsigned_scalar(load<BYTE>(value));
+    case VT_I2: return signed_scalar(load<SHORT>(value));
+    case VT_UI2: return unsigned_scalar(load<USHORT>(value));
+    case VT_I4: return signed_scalar(load<LONG>(value));
+    case VT_UI4: return unsigned_scalar(load<ULONG>(value));
+    case VT_INT: return signed_scalar(load<INT>(value));
+    case VT_UINT: return unsigned_scalar(load<UINT>(value));
+    case VT_I8: return signed_scalar(load<LONGLONG>(value));
+    case VT_UI8: return unsigned_scalar(load<ULONGLONG>(value));
+    case VT_BOOL: return signed_scalar(load<VARIANT_BOOL>(value) ? -1 : 0);
+    case VT_R4: return real_scalar(load<FLOAT>(value));
+    case VT_R8: return real_scalar(load<DOUBLE>(value));
+    case VT_DATE: return real_scalar(load<DATE>(value));
+    case VT_CY: return currency_scalar(load<CY>(value));
+    case VT_DECIMAL: return decimal_scalar(load<DECIMAL>(value));
     case VT_BSTR: {
-      Key k;
-      k.kind = Key::text;
+      Scalar k;
+      k.kind = Scalar::text;
       const BSTR chars = load<BSTR>(value);
       k.chars = chars;
       k.length = SysStringLen(chars);
       return k;
     }
-    default: return Key{};
+    default: return Scalar{};
   }
 }
 
-Key key_of(const VARIANT& v) {
+}  // namespace
+
+Scalar scalar_of(const VARIANT& v) noexcept {
   const VARIANT& r = read_through(v);
-  if (r.vt & VT_ARRAY) return Key{};
+  if (r.vt & VT_ARRAY) return Scalar{};
   if (r.vt & VT_BYREF) {
-    if (!r.byref) return Key{};
-    return key_of(static_cast<VARTYPE>(r.vt & VT_TYPEMASK), r.byref);
+    if (!r.byref) return Scalar{};
+    return scalar_of(static_cast<VARTYPE>(r.vt & VT_TYPEMASK), r.byref);
   }
-  if (r.vt == VT_DECIMAL) return key_of(VT_DECIMAL, &r);  // the decimal fills the whole Variant
-  return key_of(r.vt, &r.llVal);
+  if (r.vt == VT_DECIMAL) return scalar_of(VT_DECIMAL, &r);  // the decimal fills the whole Variant
+  return scalar_of(r.vt, &r.llVal);
 }
+
+namespace {
 
 Order order_of(int c) {
   return c < 0 ? Order::less : c > 0 ? Order::greater : Order::equal;
@@ -175,16 +166,16 @@ struct Exact {
   bool zero() const { return lo == 0 && hi == 0; }
 };
 
-Exact exact_of(const Key& k) {
+Exact exact_of(const Scalar& k) {
   switch (k.kind) {
-    case Key::real: {
+    case Scalar::real: {
       int e = 0;
       const double m = std::frexp(std::fabs(k.real_value), &e);  // m in [0.5, 1)
       const auto mant = static_cast<std::uint64_t>(std::ldexp(m, 53));
       return {std::signbit(k.real_value), mant, 0, e - 53, 0};
     }
-    case Key::decimal: return {k.neg, k.lo, k.hi, 0, -k.scale};
-    case Key::empty: return {false, 0, 0, 0, 0};
+    case Scalar::decimal: return {k.neg, k.lo, k.hi, 0, -k.scale};
+    case Scalar::empty: return {false, 0, 0, 0, 0};
     default: return {k.neg, k.lo, 0, 0, 0};
   }
 }
@@ -203,15 +194,16 @@ int compare_exact(const Exact& a, const Exact& b) {
   return a_neg ? -magnitude : magnitude;
 }
 
-bool is_infinite(const Key& k) {
-  return k.kind == Key::real && std::isinf(k.real_value);
+bool is_infinite(const Scalar& k) {
+  return k.kind == Scalar::real && std::isinf(k.real_value);
 }
 
-int compare_numbers(const Key& a, const Key& b) {
-  if (a.kind == Key::real && b.kind == Key::real) return three_way(a.real_value, b.real_value);
+int compare_numbers(const Scalar& a, const Scalar& b) {
+  if (a.kind == Scalar::real && b.kind == Scalar::real)
+    return three_way(a.real_value, b.real_value);
   if (is_infinite(a)) return a.real_value < 0 ? -1 : 1;
   if (is_infinite(b)) return b.real_value < 0 ? 1 : -1;
-  if (a.kind == Key::integer && b.kind == Key::integer) {
+  if (a.kind == Scalar::integer && b.kind == Scalar::integer) {
     if (a.neg != b.neg) return a.neg ? -1 : 1;
     const int magnitude = three_way(a.lo, b.lo);
     return a.neg ? -magnitude : magnitude;
@@ -226,11 +218,11 @@ int compare_texts(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_
   return three_way(na, nb);
 }
 
-bool is_nan(const Key& k) {
-  return k.kind == Key::real && std::isnan(k.real_value);
+bool is_nan(const Scalar& k) {
+  return k.kind == Scalar::real && std::isnan(k.real_value);
 }
-bool is_number(const Key& k) {
-  return k.kind == Key::integer || k.kind == Key::real || k.kind == Key::decimal;
+bool is_number(const Scalar& k) {
+  return k.kind == Scalar::integer || k.kind == Scalar::real || k.kind == Scalar::decimal;
 }
 
 }  // namespace
@@ -275,11 +267,11 @@ void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty) {
 }
 
 bool has_text(const VARIANT& v) noexcept {
-  const Key k = key_of(v);
+  const Scalar k = scalar_of(v);
   switch (k.kind) {
-    case Key::empty:
-    case Key::null: return false;
-    case Key::text: return k.length != 0;
+    case Scalar::empty:
+    case Scalar::null: return false;
+    case Scalar::text: return k.length != 0;
     default: return true;
   }
 }
@@ -303,11 +295,11 @@ Order compare_any(const VARIANT& va, const VARIANT& vb) {
       default: break;
     }
   }
-  const Key a = key_of(va), b = key_of(vb);
-  if (a.kind == Key::null || b.kind == Key::null) return Order::unordered;
-  if (a.kind == Key::other || b.kind == Key::other) fail(DISP_E_TYPEMISMATCH);
+  const Scalar a = scalar_of(va), b = scalar_of(vb);
+  if (a.kind == Scalar::null || b.kind == Scalar::null) return Order::unordered;
+  if (a.kind == Scalar::other || b.kind == Scalar::other) fail(DISP_E_TYPEMISMATCH);
   if (is_nan(a) || is_nan(b)) return Order::unordered;
-  if (a.kind == Key::text || b.kind == Key::text) {
+  if (a.kind == Scalar::text || b.kind == Scalar::text) {
     if (is_number(a)) return Order::less;
     if (is_number(b)) return Order::greater;
     return order_of(compare_texts(a.chars, a.length, b.chars, b.length));  // Empty: ""
@@ -316,8 +308,8 @@ Order compare_any(const VARIANT& va, const VARIANT& vb) {
 }
 
 bool can_be_ordered(const VARIANT& v) noexcept {
-  const Key k = key_of(v);
-  return k.kind != Key::null && k.kind != Key::other && !is_nan(k);
+  const Scalar k = scalar_of(v);
+  return k.kind != Scalar::null && k.kind != Scalar::other && !is_nan(k);
 }
 
 std::string to_utf8(TextView text) {

@@ -2,6 +2,7 @@
 // comparison and the text form of a float.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -73,6 +74,22 @@ void make_empty_text(VARIANT& dst);
 // an empty text is kept as a null string, which costs no allocation.
 enum class EmptyText { real, null };
 void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty = EmptyText::real);
+
+// A Variant's value as comparisons and conversions read it, references read through. Numbers keep
+// their exact value: integers as sign and magnitude, floats as a double, currency and decimal as
+// a 96-bit magnitude with a power of ten. `other` is every kind that has no such value (objects,
+// arrays, errors, records).
+struct Scalar {
+  enum Kind { empty, null, integer, real, decimal, text, other } kind = other;
+  bool neg = false;
+  std::uint64_t lo = 0;  // magnitude (the low 64 bits for a decimal)
+  std::uint32_t hi = 0;  // the high 32 bits of a decimal's magnitude
+  int scale = 0;         // a decimal's power of ten
+  double real_value = 0;
+  const OLECHAR* chars = nullptr;
+  std::size_t length = 0;
+};
+Scalar scalar_of(const VARIANT& v) noexcept;
 
 // True when v, taken as text, is not "": Empty, Null and "" read as a free slot.
 bool has_text(const VARIANT& v) noexcept;
