@@ -18,18 +18,6 @@
 namespace quilmar::test {
 namespace {
 
-// A payload object that counts the references the store holds on it.
-class Counted final : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
-
 _clsAVLt* create() {
   IClassFactory* factory = nullptr;
   _clsAVLt* obj = nullptr;

@@ -27,6 +27,28 @@ Variant decimal(bool negative, BYTE scale, ULONG hi, ULONGLONG lo);
 Variant error(SCODE v);
 Variant text(const std::u16string& v);
 Variant text(const char* ascii);
+// A COM object to pass as a key or payload; it counts the references the store takes and gives
+// back.
+class Counted final : public IDispatch {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    if (object) *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
+  ULONG refs = 1;
+};
+
 // A by-reference Variant naming `target`, as script clients pass their variables.
 VARIANT by_ref(VARIANT& target);
 
