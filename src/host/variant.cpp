@@ -267,7 +267,10 @@ void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty) {
 }
 
 bool has_text(const VARIANT& v) noexcept {
-  const Scalar k = scalar_of(v);
+  return has_text(scalar_of(v));
+}
+
+bool has_text(const Scalar& k) noexcept {
   switch (k.kind) {
     case Scalar::empty:
     case Scalar::null: return false;
@@ -308,7 +311,10 @@ Order compare_any(const VARIANT& va, const VARIANT& vb) {
 }
 
 bool can_be_ordered(const VARIANT& v) noexcept {
-  const Scalar k = scalar_of(v);
+  return can_be_ordered(scalar_of(v));
+}
+
+bool can_be_ordered(const Scalar& k) noexcept {
   return k.kind != Scalar::null && k.kind != Scalar::other && !is_nan(k);
 }
 

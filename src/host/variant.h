@@ -93,6 +93,7 @@ Scalar scalar_of(const VARIANT& v) noexcept;
 
 // True when v, taken as text, is not "": Empty, Null and "" read as a free slot.
 bool has_text(const VARIANT& v) noexcept;
+bool has_text(const Scalar& v) noexcept;
 
 enum class Order { less, equal, greater, unordered };
 
@@ -114,6 +115,7 @@ inline Order compare(const VARIANT& a, const VARIANT& b) {
 // False for a key that can never be ordered against another: Null, NaN, and the kinds compare()
 // refuses.
 bool can_be_ordered(const VARIANT& v) noexcept;
+bool can_be_ordered(const Scalar& v) noexcept;
 
 // The host's implicit text form of a 32-bit float: "100", "-1", "10.5", "1E+07".
 Text float_text(float value);

@@ -51,10 +51,11 @@ void Store::indata(const VARIANT& key, const VARIANT& payload) noexcept {
 void Store::insert(const VARIANT& key, const VARIANT& payload) {
   // A key that reads as a free slot would hide every node below it from later walks, and one
   // without an order would leave every later key unplaceable: neither is stored.
-  if (!has_text(key) || !can_be_ordered(key)) fail(DISP_E_TYPEMISMATCH);
+  const Scalar k = scalar_of(key);
+  if (!has_text(k) || !can_be_ordered(k)) fail(DISP_E_TYPEMISMATCH);
 
   Place place;
-  const bool text_key = read_through(key).vt == VT_BSTR;
+  const bool text_key = k.kind == Scalar::text;
   const std::int32_t root = to_int32(root_index_);
   std::int32_t current = root;
   for (;;) {
