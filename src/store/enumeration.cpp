@@ -1,0 +1,150 @@
+// In-order walks without the cursor: Keys, Items and the enumerators' positions.
+//
+// These walks call no event pump and so leave no gap for a re-entrant call, except the sink's
+// copy of a value; they hold slot numbers, never references into the table, across it.
+#include "store/enumeration.h"
+
+#include "store/store.h"
+
+namespace quilmar {
+
+Positions::Id Positions::open() {
+  for (std::size_t i = 0; i < places_.size(); ++i) {
+    if (places_[i].state == Place::closed) {
+      places_[i] = Place{};
+      return static_cast<Id>(i);
+    }
+  }
+  places_.emplace_back();
+  return static_cast<Id>(places_.size() - 1);
+}
+
+Positions::Id Positions::clone(Id id) {
+  const Place place = (*this)[id];
+  const Id copy = open();
+  places_[copy] = place;
+  return copy;
+}
+
+void Positions::close(Id id) noexcept {
+  if (id < places_.size()) places_[id].state = Place::closed;
+}
+
+Positions::Place& Positions::operator[](Id id) {
+  if (id >= places_.size() || places_[id].state == Place::closed) fail(kSubscriptOutOfRange);
+  return places_[id];
+}
+
+std::size_t Positions::live() const noexcept {
+  std::size_t n = 0;
+  for (const Place& p : places_) n += p.state != Place::closed;
+  return n;
+}
+
+void Positions::moved(Slot from, Slot to) noexcept {
+  for (Place& p : places_)
+    if (p.state == Place::after && p.slot == from) p.slot = to;
+}
+
+void Positions::removed(Slot gone, Slot predecessor) noexcept {
+  for (Place& p : places_) {
+    if (p.state == Place::after && p.slot == gone)
+      p = predecessor == nil ? Place{} : Place{Place::after, predecessor};
+  }
+}
+
+void Positions::end_all() noexcept {
+  for (Place& p : places_)
+    if (p.state != Place::closed) p = Place{Place::ended, nil};
+}
+
+// The smallest (side small) or biggest (side big) key's node; nil in an empty store.
+Slot Store::end_slot(Side side) const {
+  if (count_ == 0) return nil;
+  Slot n = 0;
+  for (Slot next; (next = child(at(n), side)) != nil;) n = next;
+  return n;
+}
+
+// The in-order neighbour on `side` (big: successor), nil when there is none. Unlike the cursor's
+// step, it moves nothing and calls no event pump.
+Slot Store::neighbour(Slot n, Side side) const {
+  if (const Slot down = child(at(n), side); down != nil) {
+    Slot m = down;
+    for (Slot next; (next = child(at(m), opposite(side))) != nil;) m = next;
+    return m;
+  }
+  // A sound tree ends the climb at the top within its height; the bound only stops a damaged one.
+  for (std::size_t level = 0; level <= tree_.size(); ++level) {
+    const Slot up = parent(at(n));
+    if (up == nil) return nil;
+    if (child(at(up), opposite(side)) == n) return up;
+    n = up;
+  }
+  fail(kSubscriptOutOfRange);
+}
+
+namespace {
+
+const VARIANT& field_of(const AVLtree& node, Field field) {
+  return field == Field::key ? node.Data : node.SubData;
+}
+
+}  // namespace
+
+std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* high,
+                              ValueSink& sink) const {
+  if ((low && !can_be_ordered(*low)) || (high && !can_be_ordered(*high))) {
+    sink.reserve(0);
+    return 0;
+  }
+  const Slot first = low ? bound(*low, Side::big, true) : end_slot(Side::small);
+  const Slot last = high ? bound(*high, Side::small, true) : end_slot(Side::big);
+  // With low > high the first qualifying node lies after the last one.
+  const bool none = first == nil || last == nil ||
+                    (low && high && compare(at(first).Data, at(last).Data) == Order::greater);
+  if (none) {
+    sink.reserve(0);
+    return 0;
+  }
+  // Stops after `most` nodes too, so a tree changed by the sink cannot keep it going.
+  const auto walk = [&](std::size_t most, auto&& visit) {
+    std::size_t done = 0;
+    for (Slot n = first; done < most; n = neighbour(n, Side::big)) {
+      visit(n);
+      ++done;
+      if (n == last) break;
+    }
+    return done;
+  };
+  const std::size_t count = low || high ? walk(static_cast<std::size_t>(count_), [](Slot) {})
+                                        : static_cast<std::size_t>(count_);
+  sink.reserve(count);
+  return walk(count, [&](Slot n) { sink.take(field_of(at(n), field)); });
+}
+
+std::size_t Store::advance(Positions::Id id, std::size_t most, ValueSink* sink) {
+  // A copy: the sink may run code that opens or closes positions, moving the registry.
+  const Positions::Place place = positions_[id];
+  if (place.state == Positions::Place::ended) return 0;
+  Slot n = place.state == Positions::Place::after ? place.slot : nil;
+  std::size_t done = 0;
+  for (; done < most; ++done) {
+    const Slot next = n == nil ? end_slot(Side::small) : neighbour(n, Side::big);
+    if (next == nil) break;
+    if (sink) sink->take(at(next).Data);
+    n = next;
+  }
+  if (done) positions_[id] = {Positions::Place::after, n};
+  return done;
+}
+
+std::size_t Store::next_keys(Positions::Id id, std::size_t most, ValueSink& sink) {
+  return advance(id, most, &sink);
+}
+
+std::size_t Store::skip_keys(Positions::Id id, std::size_t most) {
+  return advance(id, most, nullptr);
+}
+
+}  // namespace quilmar
