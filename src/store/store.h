@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
@@ -127,6 +128,8 @@ class Store {
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
   Slot end_slot(Side side) const;
   Slot neighbour(Slot slot, Side side) const;
+  std::vector<Slot> slots_between(Slot first, Slot last) const;
+  std::vector<Slot> slots_in_order() const;
   std::size_t advance(Positions::Id id, std::size_t most, ValueSink* sink);
   void land(Slot slot) noexcept;
 
