@@ -142,10 +142,10 @@ TEST(Seek, AnotherModeIsAnInvalidArgumentWhateverTheKey) {
 TEST(Find, LandsOnTheFirstEqualKeyAndEndsABlockedReading) {
   Store s = sample();
   MODEVAL mode = END_READ;
-  Variant ignored;
-  s.read(mode, *ignored.get());
+  Variant biggest, past_the_end;
+  s.read(mode, *biggest.get());
   mode = READ_NEXT;
-  s.read(mode, *ignored.get());
+  s.read(mode, *past_the_end.get());
   ASSERT_EQ(s.read_mode(), FAULT);
 
   EXPECT_FALSE(s.find(*i4(4)));

@@ -74,7 +74,11 @@ Slot Store::end_slot(Side side) const {
 Slot Store::neighbour(Slot n, Side side) const {
   if (const Slot down = child(at(n), side); down != nil) {
     Slot m = down;
-    for (Slot next; (next = child(at(m), opposite(side))) != nil;) m = next;
+    for (Slot next; (next = child(at(m), opposite(side))) != nil;) {
+      // A later step leaves this node by its `side` link: start loading that child now.
+      if (const Slot later = child(at(m), side); later != nil) prefetch_slot(later);
+      m = next;
+    }
     return m;
   }
   // A sound tree ends the climb at the top within its height; the bound only stops a damaged one.
@@ -115,8 +119,7 @@ std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* hi
   // The slots are known ahead, so their records load in parallel instead of one after another.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < order.size(); ++i) {
-    if (i + kAhead < order.size() && static_cast<std::size_t>(order[i + kAhead]) < tree_.size())
-      __builtin_prefetch(&tree_[static_cast<std::size_t>(order[i + kAhead])]);
+    if (i + kAhead < order.size()) prefetch_slot(order[i + kAhead]);
     sink.take(field_of(at(order[i]), field));
   }
   return order.size();

@@ -63,6 +63,8 @@ class Positions {
   // none). Positions on it go back to that predecessor, so their next key is the next bigger key
   // that remains.
   void removed(Slot gone, Slot predecessor) noexcept;
+  // When a removal moves another node into the slot of the node that left, removed() for the
+  // leaving node comes first, then moved().
   // The store was emptied: every live position returns nothing more until it is reset.
   void end_all() noexcept;
 

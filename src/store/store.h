@@ -128,6 +128,10 @@ class Store {
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
   Slot end_slot(Side side) const;
   Slot neighbour(Slot slot, Side side) const;
+  void prefetch_slot(Slot slot) const noexcept {
+    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
+      __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
+  }
   std::vector<Slot> slots_between(Slot first, Slot last) const;
   std::vector<Slot> slots_in_order() const;
   std::size_t advance(Positions::Id id, std::size_t most, ValueSink* sink);
