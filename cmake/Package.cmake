@@ -34,6 +34,7 @@ add_custom_command(
   VERBATIM)
 
 find_program(QUILMAR_WIXL wixl REQUIRED)
+find_program(QUILMAR_MSIINFO msiinfo REQUIRED)  # the tests read packages back
 set(QUILMAR_PACKAGES)
 foreach(scope user machine)
   set(msi ${CMAKE_BINARY_DIR}/Quilmar-${PROJECT_VERSION}-${scope}.msi)
@@ -47,6 +48,7 @@ foreach(scope user machine)
     COMMENT "Building the installer package Quilmar-${PROJECT_VERSION}-${scope}.msi"
     VERBATIM)
   list(APPEND QUILMAR_PACKAGES ${msi})
+  set(QUILMAR_MSI_${scope} ${msi})
 endforeach()
 add_custom_target(quilmar_installer ALL DEPENDS ${QUILMAR_PACKAGES})
 

@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# Installer package checks, in a 64-bit Wine prefix of their own (WINEPREFIX), which every check
+# leaves as it found it:
+#   install.sh fresh-prefix
+#       makes the prefix anew
+#   install.sh per-machine MSI DLL64 DLL32 VBS CLIENT64 CLIENT32
+#       msiexec /i; the registry's classes equal what regsvr32 of both files writes; the 64-bit
+#       and 32-bit script hosts and C++ clients use the object; repair and reinstall; msiexec /x
+#       leaves registry and files as before
+#   install.sh per-user MSI DLL64 DLL32
+#       msiexec /i without elevation writes only under HKEY_CURRENT_USER: the same rows as
+#       regsvr32, moved there; msiexec /x leaves registry and files as before
+#   install.sh upgrade MSI DLL64 DLL32 OLD_VERSION WIXL ROWS MSI_CMAKE
+#       the package of an earlier version (built here), then this one: one product, this one's
+#       files; its removal leaves registry and files as before
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+wine_run="$here/../../scripts/wine-run.sh"
+: "${WINEPREFIX:?}"
+failed=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+windows_path() {
+  "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'
+}
+
+program() {  # BITS NAME: a system program of that bitness
+  if [ "$1" = 64 ]; then echo "C:\\windows\\system32\\$2"; else echo "C:\\windows\\syswow64\\$2"; fi
+}
+
+# The registry as lines "HIVE\key" and "HIVE\key|value", sorted: HKEY_LOCAL_MACHINE\Software
+# (both views: the 32-bit one is its Wow6432Node keys) and all of HKEY_CURRENT_USER, read from
+# the prefix's files once Wine has written them. (Wine rewrites parts of HKLM\System at each
+# start.)
+registry_state() {
+  timeout 60 wineserver -w
+  local hive
+  for hive in HKLM:system.reg HKCU:user.reg; do
+    awk -v hive="${hive%%:*}" '
+      /^\[/ { sub(/\] [0-9]+$/, ""); key = hive "\\" substr($0, 2); keep = hive == "HKCU" ||
+              index(key, "HKLM\\Software\\") == 1 }
+      !keep { next }
+      /^\[/ { print key; next }
+      /^#/ || NF == 0 { next }
+      { line = $0
+        while (line ~ /\\$/ && (getline more) > 0) { sub(/\\$/, "", line); sub(/^ +/, "", more)
+                                                     line = line more }
+        print key "|" line }' "$WINEPREFIX/${hive#*:}"
+  done | LC_ALL=C sort
+}
+
+file_state() {
+  (cd "$WINEPREFIX/drive_c" && find . | LC_ALL=C sort)
+}
+
+snapshot() {  # NAME: the registry and the files now, in NAME.reg and NAME.files
+  registry_state >"$1.reg"
+  file_state >"$1.files"
+}
+
+expect_as() {  # WHAT NAME: registry and files equal the snapshot
+  diff -u "$2.reg" <(registry_state) || fail "$1: the registry differs"
+  diff -u "$2.files" <(file_state) || fail "$1: the files differ"
+}
+
+# The registry values added since the snapshot under one hive's classes (HKLM or HKCU), less the
+# installer's own records. Keys are compared without case: whoever made a key first chose it.
+added_classes() {  # NAME HIVE
+  comm -13 "$1.reg" <(registry_state) |
+    awk -F '|' -v hive="$2" 'NF > 1 && index($1, hive "\\Software\\\\Classes\\\\") == 1 &&
+                              index($1, hive "\\Software\\\\Classes\\\\Installer\\\\") != 1 {
+                               print tolower($1) substr($0, length($1) + 1) }' | LC_ALL=C sort
+}
+
+msiexec() {
+  "$wine_run" msiexec "$@" || fail "msiexec $* returned $?"
+}
+
+# What regsvr32 of both files writes when they lie at these places (Windows paths): the lines
+# added_classes gives under HKLM. The files and their registration are gone again afterwards.
+regsvr32_rows() {  # DLL64 DLL32 AT64 AT32 OUT
+  local at unix
+  snapshot regsvr32-before
+  for at in "$3|$1" "$4|$2"; do
+    unix="$("$wine_run" winepath -u "${at%%|*}" 2>/dev/null)"
+    mkdir -p "$(dirname "$unix")"
+    cp "${at#*|}" "$unix"
+  done
+  "$wine_run" "$(program 64 regsvr32.exe)" /s "$3" || fail "64-bit regsvr32 returned $?"
+  "$wine_run" "$(program 32 regsvr32.exe)" /s "$4" || fail "32-bit regsvr32 returned $?"
+  added_classes regsvr32-before HKLM >"$5"
+  "$wine_run" "$(program 32 regsvr32.exe)" /u /s "$4" || fail "32-bit regsvr32 /u returned $?"
+  "$wine_run" "$(program 64 regsvr32.exe)" /u /s "$3" || fail "64-bit regsvr32 /u returned $?"
+  comm -13 regsvr32-before.files <(file_state) | LC_ALL=C sort -r | while read -r made; do
+    rm -d "$WINEPREFIX/drive_c/$made" 2>/dev/null || rm "$WINEPREFIX/drive_c/$made"
+  done
+  expect_as "after regsvr32 /u of both" regsvr32-before
+}
+
+# The files installed at these places are those of the build.
+expect_files() {  # DLL64 DLL32 AT64 AT32
+  local at
+  for at in "$3|$1" "$4|$2"; do
+    cmp -s "${at#*|}" "$("$wine_run" winepath -u "${at%%|*}" 2>/dev/null)" ||
+      fail "${at%%|*} is not the build's file"
+  done
+}
+
+# The script mirroring the README's VBA example, under the script host of each bitness, then the
+# C++ client test of each bitness (which also calls from another apartment).
+check_clients() {  # VBS CLIENT64 CLIENT32
+  local bits got want=$'apple 5\nfig 8\npear 3' vbs
+  vbs="$(windows_path "$1")"
+  for bits in 64 32; do
+    got="$("$wine_run" "$(program "$bits" cscript.exe)" //nologo "$vbs" | tr -d '\r')" || true
+    [ "$got" = "$want" ] || fail "$bits-bit cscript printed \"$got\""
+  done
+  QUILMAR_CLIENT_BITS=64 "$wine_run" "$2" || fail "the 64-bit C++ client failed"
+  QUILMAR_CLIENT_BITS=32 "$wine_run" "$3" || fail "the 32-bit C++ client failed"
+}
+
+machine64='C:\Program Files\Quilmar\Quilmar.dll'
+machine32='C:\Program Files (x86)\Quilmar\Quilmar.dll'
+
+check_per_machine() {
+  local msi="$1" dll64="$2" dll32="$3"
+  snapshot before
+  regsvr32_rows "$dll64" "$dll32" "$machine64" "$machine32" regsvr32.rows
+  msiexec /i "$(windows_path "$msi")" /qn
+  expect_files "$dll64" "$dll32" "$machine64" "$machine32"
+  diff -u regsvr32.rows <(added_classes before HKLM) || fail "the classes differ from regsvr32's"
+  check_clients "${@:4}"
+  snapshot installed
+
+  # Repair brings back a deleted file and a deleted key; installing again changes nothing.
+  rm "$("$wine_run" winepath -u "$machine64" 2>/dev/null)"
+  "$wine_run" reg delete 'HKLM\Software\Classes\CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}' /f \
+    >/dev/null || fail "reg delete returned $?"
+  msiexec /famus "$(windows_path "$msi")" /qn
+  expect_as "after repair" installed
+  msiexec /i "$(windows_path "$msi")" /qn
+  expect_as "after installing again" installed
+
+  msiexec /x "$(windows_path "$msi")" /qn
+  expect_as "after msiexec /x" before
+}
+
+check_per_user() {
+  local msi="$1" dll64="$2" dll32="$3" programs
+  programs="$("$wine_run" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')\\Programs\\Quilmar"
+  snapshot before
+  regsvr32_rows "$dll64" "$dll32" "$programs\\x64\\Quilmar.dll" "$programs\\x86\\Quilmar.dll" \
+    regsvr32.rows
+  msiexec /i "$(windows_path "$msi")" /qn
+  expect_files "$dll64" "$dll32" "$programs\\x64\\Quilmar.dll" "$programs\\x86\\Quilmar.dll"
+  diff -u <(sed 's/^hklm/hkcu/' regsvr32.rows) <(added_classes before HKCU) ||
+    fail "the user's classes differ from what regsvr32 writes for the machine"
+  local machine
+  machine="$(added_classes before HKLM)"
+  [ -z "$machine" ] || fail "a per-user install wrote the machine's classes: $machine"
+  msiexec /x "$(windows_path "$msi")" /qn
+  expect_as "after msiexec /x" before
+}
+
+check_upgrade() {
+  local msi="$1" dll64="$2" dll32="$3" old_version="$4" wixl="$5" rows="$6" msi_cmake="$7"
+  cmake -DWIXL="$wixl" -DVERSION="$old_version" -DSCOPE=machine -DROWS="$rows" -DDLL64="$dll64" \
+    -DDLL32="$dll32" -DOUT="$PWD/old.msi" -P "$msi_cmake" || fail "building the old package"
+  snapshot before
+  msiexec /i "$(windows_path "$PWD/old.msi")" /qn
+  snapshot old
+  msiexec /i "$(windows_path "$msi")" /qn
+  # The products' entries among what was added: this version's alone.
+  local version products
+  version="$(msiinfo export "$msi" Property | tr -d '\r' | awk '$1 == "ProductVersion" {print $2}')"
+  products="$(comm -13 before.reg <(registry_state) | grep -o '|"DisplayVersion"=.*' || true)"
+  [ "$products" = "|\"DisplayVersion\"=\"$version\"" ] || fail "products installed: $products"
+  expect_files "$dll64" "$dll32" "$machine64" "$machine32"
+  msiexec /x "$(windows_path "$msi")" /qn
+  expect_as "after removing the upgraded product" before
+}
+
+# A new prefix: nothing installed or registered, not even by an earlier run that failed halfway.
+fresh_prefix() {
+  rm -rf "$WINEPREFIX"
+  "$wine_run" cmd /c exit || fail "making the prefix"
+}
+
+case "${1:-}" in
+  fresh-prefix) fresh_prefix ;;
+  per-machine) check_per_machine "${@:2}" ;;
+  per-user) check_per_user "${@:2}" ;;
+  upgrade) check_upgrade "${@:2}" ;;
+  *) echo "usage: $0 fresh-prefix|per-machine|per-user|upgrade ..." >&2; exit 2 ;;
+esac
+exit "$failed"
