@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "event_pump.h"
-#include "message_box.h"
+#include "host/event_pump.h"
+#include "host/message_box.h"
 
 namespace quilmar::test {
 
