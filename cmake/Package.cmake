@@ -1,26 +1,26 @@
 # What a Windows user downloads, made by the 64-bit build: the installer packages (per user and
 # per machine) and the release archive (target `package`). Both carry the 64-bit Quilmar.dll of
-# this build and the 32-bit one of the win32 preset's build, made first when missing.
-set(QUILMAR_WIN32_DLL "" CACHE FILEPATH
-    "The 32-bit Quilmar.dll to ship; empty: the win32 preset's build, made by this build")
-if(QUILMAR_WIN32_DLL)
-  set(dll32 ${QUILMAR_WIN32_DLL})
-  add_custom_target(quilmar_win32_dll)
-else()
-  set(dll32 ${PROJECT_SOURCE_DIR}/build/win32/Quilmar.dll)
+# this build and the 32-bit one of the build folder QUILMAR_WIN32_BUILD_DIR names (the win32
+# preset's, built first).
+if(QUILMAR_WIN32_BUILD_DIR)
+  set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
+  set(packages_dir ${CMAKE_BINARY_DIR})
   add_custom_target(quilmar_win32_dll
-                    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
-                            -DBUILD=${PROJECT_SOURCE_DIR}/build/win32
+                    COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
                             -P ${PROJECT_SOURCE_DIR}/tests/win64/win32_files.cmake
-                    BYPRODUCTS ${dll32}
-                    COMMENT "Building the 32-bit Quilmar.dll (win32 preset)")
+                    BYPRODUCTS ${QUILMAR_DLL32})
+else()
+  # Where no 32-bit program runs there is no 32-bit build: the packages are made for the install
+  # tests only, with the 64-bit file in the 32-bit one's place, and there is no release archive.
+  message(STATUS "QUILMAR_WIN32_BUILD_DIR is empty: installer packages for the tests only")
+  set(QUILMAR_DLL32 $<TARGET_FILE:Quilmar>)
+  set(packages_dir ${CMAKE_BINARY_DIR}/installer/tests-only)
+  add_custom_target(quilmar_win32_dll)
 endif()
-set(QUILMAR_DLL32 ${dll32})
 
 # The package's registry rows, written under Wine from the table DllRegisterServer uses.
 add_executable(quilmar_registry_wxs tools/registry_wxs.cpp)
-target_include_directories(quilmar_registry_wxs PRIVATE src/host)
-target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_flags)
+target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_internal quilmar_flags)
 set(QUILMAR_PACKAGE_ROWS ${CMAKE_BINARY_DIR}/installer)
 set(rows ${QUILMAR_PACKAGE_ROWS}/registry-x64.wxi ${QUILMAR_PACKAGE_ROWS}/registry-x86.wxi)
 add_custom_command(
@@ -37,13 +37,13 @@ find_program(QUILMAR_WIXL wixl REQUIRED)
 find_program(QUILMAR_MSIINFO msiinfo REQUIRED)  # the tests read packages back
 set(QUILMAR_PACKAGES)
 foreach(scope user machine)
-  set(msi ${CMAKE_BINARY_DIR}/Quilmar-${PROJECT_VERSION}-${scope}.msi)
+  set(msi ${packages_dir}/Quilmar-${PROJECT_VERSION}-${scope}.msi)
   add_custom_command(
     OUTPUT ${msi}
     COMMAND ${CMAKE_COMMAND} -DWIXL=${QUILMAR_WIXL} -DVERSION=${PROJECT_VERSION} -DSCOPE=${scope}
-            -DROWS=${QUILMAR_PACKAGE_ROWS} -DDLL64=$<TARGET_FILE:Quilmar> -DDLL32=${dll32}
+            -DROWS=${QUILMAR_PACKAGE_ROWS} -DDLL64=$<TARGET_FILE:Quilmar> -DDLL32=${QUILMAR_DLL32}
             -DOUT=${msi} -P ${PROJECT_SOURCE_DIR}/installer/msi.cmake
-    DEPENDS ${rows} Quilmar ${dll32} quilmar_win32_dll ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
+    DEPENDS ${rows} Quilmar ${QUILMAR_DLL32} quilmar_win32_dll ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
             ${PROJECT_SOURCE_DIR}/installer/msi.cmake
     COMMENT "Building the installer package Quilmar-${PROJECT_VERSION}-${scope}.msi"
     VERBATIM)
@@ -51,13 +51,16 @@ foreach(scope user machine)
   set(QUILMAR_MSI_${scope} ${msi})
 endforeach()
 add_custom_target(quilmar_installer ALL DEPENDS ${QUILMAR_PACKAGES})
+if(NOT QUILMAR_WIN32_BUILD_DIR)
+  return()
+endif()
 
 # The release archive: both files, the header, the README, the examples, the packages and the
 # install note. Only this component goes in, not what third-party code would install.
 set(release COMPONENT release)
 install(FILES $<TARGET_FILE:Quilmar> DESTINATION x64 ${release})
-install(FILES ${dll32} DESTINATION x86 ${release})
-install(FILES include/quilmar/quilmar.h src/platform/com_types.h DESTINATION include/quilmar
+install(FILES ${QUILMAR_DLL32} DESTINATION x86 ${release})
+install(FILES include/quilmar/quilmar.h include/quilmar/com_types.h DESTINATION include/quilmar
         ${release})
 install(FILES README.md installer/INSTALL.txt ${QUILMAR_PACKAGES} DESTINATION . ${release})
 install(FILES examples/client.cpp examples/sort_lines.vbs examples/lines.txt

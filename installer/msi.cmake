@@ -32,7 +32,10 @@ string(UUID product_code NAMESPACE ${namespace} NAME "product ${SCOPE} ${msi_ver
        UPPER)
 string(UUID component64 NAMESPACE ${namespace} NAME "component ${SCOPE} x64" TYPE SHA1 UPPER)
 string(UUID component32 NAMESPACE ${namespace} NAME "component ${SCOPE} x86" TYPE SHA1 UPPER)
-string(UUID folders NAMESPACE ${namespace} NAME "component ${SCOPE} folders" TYPE SHA1 UPPER)
+string(UUID quilmar_folder NAMESPACE ${namespace} NAME "component ${SCOPE} Quilmar folder" TYPE SHA1
+       UPPER)
+string(UUID programs_folder NAMESPACE ${namespace} NAME "component ${SCOPE} Programs folder"
+       TYPE SHA1 UPPER)
 
 # wixl takes a file's source only as a path relative to where it runs.
 set(stage ${OUT}.files)
@@ -43,7 +46,8 @@ file(COPY_FILE ${DLL32} ${stage}/x86/Quilmar.dll)
 execute_process(
   COMMAND ${WIXL} -a x64 -I ${ROWS} -D SCOPE=${SCOPE} -D VERSION=${msi_version}
           -D PRODUCT_CODE=${product_code} -D COMPONENT64=${component64}
-          -D COMPONENT32=${component32} -D FOLDERS=${folders} -D DLL64=x64/Quilmar.dll -D DLL32=x86/Quilmar.dll
+          -D COMPONENT32=${component32} -D QUILMAR_FOLDER=${quilmar_folder}
+          -D PROGRAMS_FOLDER=${programs_folder} -D DLL64=x64/Quilmar.dll -D DLL32=x86/Quilmar.dll
           -o ${OUT} ${CMAKE_CURRENT_LIST_DIR}/Quilmar.wxs
   WORKING_DIRECTORY ${stage}
   RESULT_VARIABLE status)

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry_table.h"
+#include "server/registry_table.h"
 
 namespace {
 

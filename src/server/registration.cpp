@@ -6,7 +6,7 @@
 
 #include "host/failure.h"
 #include "quilmar/quilmar.h"
-#include "registry_table.h"
+#include "server/registry_table.h"
 
 namespace quilmar {
 namespace {
