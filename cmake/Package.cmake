@@ -5,10 +5,10 @@
 if(QUILMAR_WIN32_BUILD_DIR)
   set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
   set(packages_dir ${CMAKE_BINARY_DIR})
+  # Says what to build when the 32-bit file is missing, before make would only find no rule.
   add_custom_target(quilmar_win32_dll
                     COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
-                            -P ${PROJECT_SOURCE_DIR}/tests/win64/win32_files.cmake
-                    BYPRODUCTS ${QUILMAR_DLL32})
+                            -P ${PROJECT_SOURCE_DIR}/tests/win64/win32_files.cmake)
 else()
   # Where no 32-bit program runs there is no 32-bit build: the packages are made for the install
   # tests only, with the 64-bit file in the 32-bit one's place, and there is no release archive.
@@ -20,7 +20,7 @@ endif()
 
 # The package's registry rows, written under Wine from the table DllRegisterServer uses.
 add_executable(quilmar_registry_wxs tools/registry_wxs.cpp)
-target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_internal quilmar_flags)
+target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_internal)
 set(QUILMAR_PACKAGE_ROWS ${CMAKE_BINARY_DIR}/installer)
 set(rows ${QUILMAR_PACKAGE_ROWS}/registry-x64.wxi ${QUILMAR_PACKAGE_ROWS}/registry-x86.wxi)
 add_custom_command(
@@ -43,7 +43,8 @@ foreach(scope user machine)
     COMMAND ${CMAKE_COMMAND} -DWIXL=${QUILMAR_WIXL} -DVERSION=${PROJECT_VERSION} -DSCOPE=${scope}
             -DROWS=${QUILMAR_PACKAGE_ROWS} -DDLL64=$<TARGET_FILE:Quilmar> -DDLL32=${QUILMAR_DLL32}
             -DOUT=${msi} -P ${PROJECT_SOURCE_DIR}/installer/msi.cmake
-    DEPENDS ${rows} Quilmar ${QUILMAR_DLL32} quilmar_win32_dll ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
+    DEPENDS ${rows} Quilmar ${QUILMAR_DLL32} quilmar_win32_dll
+            ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
             ${PROJECT_SOURCE_DIR}/installer/msi.cmake
     COMMENT "Building the installer package Quilmar-${PROJECT_VERSION}-${scope}.msi"
     VERBATIM)

@@ -31,7 +31,8 @@ else()
   message(FATAL_ERROR "install.cmake: name the previous version for the upgrade test")
 endif()
 add_test(NAME win64_install_upgrade
-         COMMAND ${install_sh} upgrade ${QUILMAR_MSI_machine} $<TARGET_FILE:Quilmar> ${QUILMAR_DLL32}
+         COMMAND ${install_sh} upgrade ${QUILMAR_MSI_machine} $<TARGET_FILE:Quilmar>
+                 ${QUILMAR_DLL32}
                  ${previous_version} ${QUILMAR_WIXL} ${QUILMAR_PACKAGE_ROWS}
                  ${PROJECT_SOURCE_DIR}/installer/msi.cmake)
 

@@ -16,6 +16,7 @@
 # With QUILMAR_ONLY_64BIT=1 (a machine that runs no 32-bit program) the 32-bit regsvr32, script
 # host and C++ client are left out, and so are the 32-bit file's own rows from the comparisons.
 set -euo pipefail
+export LC_ALL=C  # one collation for sort and comm
 here="$(cd "$(dirname "$0")" && pwd)"
 wine_run="$here/../../scripts/wine-run.sh"
 : "${WINEPREFIX:?}"
@@ -33,7 +34,11 @@ only_64bit() {
 # Without the 32-bit regsvr32, its rows are missing on one side of a comparison: leave the 32-bit
 # file's own rows (its class, its type-library entry) out of both.
 own_rows_of_32bit() {
-  if only_64bit; then grep -v -e '\\\\wow6432node\\\\clsid\\\\' -e '\\\\0\\\\win32|' || true; else cat; fi
+  if only_64bit; then
+    grep -v -e '\\\\wow6432node\\\\clsid\\\\' -e '\\\\0\\\\win32|' || true
+  else
+    cat
+  fi
 }
 
 windows_path() {
@@ -63,11 +68,11 @@ registry_state() {
         while (line ~ /\\$/ && (getline more) > 0) { sub(/\\$/, "", line); sub(/^ +/, "", more)
                                                      line = line more }
         print key "|" line }' "$WINEPREFIX/${hive#*:}"
-  done | LC_ALL=C sort
+  done | sort
 }
 
 file_state() {  # (the installer's cache folder, like its keys, is the service's own)
-  (cd "$WINEPREFIX/drive_c" && find . ! -path ./windows/Installer | LC_ALL=C sort)
+  (cd "$WINEPREFIX/drive_c" && find . ! -path ./windows/Installer | sort)
 }
 
 snapshot() {  # NAME: the registry and the files now, in NAME.reg and NAME.files
@@ -100,7 +105,7 @@ added_classes() {  # NAME HIVE
     awk -F '|' -v hive="$2" 'NF > 1 && index($1, hive "\\Software\\\\Classes\\\\") == 1 &&
                               index($1, hive "\\Software\\\\Classes\\\\Installer\\\\") != 1 {
                                print tolower($1) substr($0, length($1) + 1) }' |
-    own_rows_of_32bit | LC_ALL=C sort
+    own_rows_of_32bit | sort
 }
 
 msiexec() {
@@ -118,12 +123,13 @@ regsvr32_rows() {  # DLL64 DLL32 AT64 AT32 OUT
     cp "${at#*|}" "$unix"
   done
   "$wine_run" "$(program 64 regsvr32.exe)" /s "$3" || fail "64-bit regsvr32 returned $?"
-  only_64bit || "$wine_run" "$(program 32 regsvr32.exe)" /s "$4" || fail "32-bit regsvr32 returned $?"
+  only_64bit || "$wine_run" "$(program 32 regsvr32.exe)" /s "$4" ||
+    fail "32-bit regsvr32 returned $?"
   added_classes regsvr32-before HKLM >"$5"
   only_64bit || "$wine_run" "$(program 32 regsvr32.exe)" /u /s "$4" ||
     fail "32-bit regsvr32 /u returned $?"
   "$wine_run" "$(program 64 regsvr32.exe)" /u /s "$3" || fail "64-bit regsvr32 /u returned $?"
-  comm -13 regsvr32-before.files <(file_state) | LC_ALL=C sort -r | while read -r made; do
+  comm -13 regsvr32-before.files <(file_state) | sort -r | while read -r made; do
     rm -d "$WINEPREFIX/drive_c/$made" 2>/dev/null || rm "$WINEPREFIX/drive_c/$made"
   done
   expect_as "after regsvr32 /u of both" regsvr32-before
