@@ -188,6 +188,12 @@ check_per_machine() {
 check_per_user() {
   local msi="$1" dll64="$2" dll32="$3" programs
   programs="$("$wine_run" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')\\Programs\\Quilmar"
+  # Windows asks for no elevation when the package says it needs none (bit 8 of the summary's word
+  # count, which msiinfo calls Source) and it does not ask for the machine (ALLUSERS).
+  local words
+  words="$(msiinfo suminfo "$msi" | sed -n 's/^Source: \([0-9]*\).*/\1/p')"
+  (( (words & 8) != 0 )) || fail "the package asks for elevation (word count $words)"
+  ! msiinfo export "$msi" Property | grep -q '^ALLUSERS' || fail "the package sets ALLUSERS"
   snapshot before
   regsvr32_rows "$dll64" "$dll32" "$programs\\x64\\Quilmar.dll" "$programs\\x86\\Quilmar.dll" \
     regsvr32.rows
