@@ -55,7 +55,8 @@ program() {  # BITS NAME: a system program of that bitness
 # start.) Left out: the installer service's own keys while they hold no value, which Wine makes
 # at its first use and Windows has from the start.
 registry_state() {
-  timeout 60 wineserver -w
+  # (A line that cannot match the snapshot, should Wine still run and its files be stale.)
+  timeout 60 wineserver -w || echo "Wine did not stop: its registry files may be stale"
   local hive
   for hive in HKLM:system.reg HKCU:user.reg; do
     awk -v hive="${hive%%:*}" '
