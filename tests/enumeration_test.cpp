@@ -204,5 +204,16 @@ TEST(Positions, RegistryFollowsMovedAndRemovedNodes) {
   }
 }
 
+TEST(CopyRange, ACycleInADamagedTableFailsInsteadOfHanging) {
+  Store s = ints({5, 3, 9});
+  const_cast<NodeTable&>(s.table())[1].Small = 0;  // 3's smaller child is the top again
+  Collect sink;
+  Variant found;
+  EXPECT_THROW(s.copy_range(Field::key, nullptr, nullptr, sink), Failure);
+  EXPECT_THROW(s.copy_range(Field::key, nullptr, &*i4(4), sink), Failure);
+  EXPECT_THROW(s.seek(*i4(1), 4, *found.get()), Failure);
+  EXPECT_THROW(s.next_keys(s.open_position(), 1, sink), Failure);
+}
+
 }  // namespace
 }  // namespace quilmar::test

@@ -65,7 +65,8 @@ void Positions::end_all() noexcept {
 Slot Store::end_slot(Side side) const {
   if (count_ == 0) return nil;
   Slot n = 0;
-  for (Slot next; (next = child(at(n), side)) != nil;) n = next;
+  Levels depth = levels();
+  for (Slot next; (next = child(at(n), side)) != nil; n = next) depth.step();
   return n;
 }
 
@@ -74,21 +75,20 @@ Slot Store::end_slot(Side side) const {
 Slot Store::neighbour(Slot n, Side side) const {
   if (const Slot down = child(at(n), side); down != nil) {
     Slot m = down;
-    for (Slot next; (next = child(at(m), opposite(side))) != nil;) {
+    Levels depth = levels();
+    for (Slot next; (next = child(at(m), opposite(side))) != nil; m = next) {
       // A later step leaves this node by its `side` link: start loading that child now.
       if (const Slot later = child(at(m), side); later != nil) prefetch_slot(later);
-      m = next;
+      depth.step();
     }
     return m;
   }
-  // A sound tree ends the climb at the top within its height; the bound only stops a damaged one.
-  for (std::size_t level = 0; level <= tree_.size(); ++level) {
+  for (Levels height = levels();; height.step()) {
     const Slot up = parent(at(n));
     if (up == nil) return nil;
     if (child(at(up), opposite(side)) == n) return up;
     n = up;
   }
-  fail(kSubscriptOutOfRange);
 }
 
 namespace {

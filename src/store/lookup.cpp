@@ -19,7 +19,8 @@ Slot Store::bound(const VARIANT& key, Side toward, bool inclusive) const {
   if (count_ == 0) return nil;
   const bool text_key = scalar_of(key).kind == Scalar::text;
   Slot found = nil;
-  for (Slot n = 0; n != nil;) {
+  Levels depth = levels();
+  for (Slot n = 0; n != nil; depth.step()) {
     const AVLtree& node = at(n);
     if (text_key) prefetch_children(node);
     const Order order = compare(key, node.Data);

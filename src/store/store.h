@@ -128,6 +128,15 @@ class Store {
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
   Slot end_slot(Side side) const;
   Slot neighbour(Slot slot, Side side) const;
+  // One descent's level count: more levels than slots is a cycle, only in a damaged table, which
+  // then fails instead of hanging.
+  struct Levels {
+    std::size_t left;
+    void step() {
+      if (left-- == 0) fail(kSubscriptOutOfRange);
+    }
+  };
+  Levels levels() const noexcept { return {tree_.size()}; }
   void prefetch_slot(Slot slot) const noexcept {
     if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
       __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
