@@ -52,14 +52,6 @@ Variant read(_clsAVLt* obj, MODEVAL mode) {
   return result;
 }
 
-// Restores the table's allocator however the test ends.
-struct AllocationHook {
-  explicit AllocationHook(TableAllocationHook hook)
-      : previous(set_table_allocation_hook(std::move(hook))) {}
-  ~AllocationHook() { set_table_allocation_hook(std::move(previous)); }
-  TableAllocationHook previous;
-};
-
 // Strings alive now; -1 where the platform does not say (oleaut32).
 struct StringCount {
   long at_start = live_bstr_count();
