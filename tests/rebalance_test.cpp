@@ -144,14 +144,19 @@ TEST(Rebalance, SubtreesUnderSlotZeroStayShallow) {
     random_keys.indata(*r8(std::ldexp(static_cast<double>(rng()), -7)), *empty());
     ascending.indata(*i4(i), *empty());
   }
+  // Every key stored (duplicates included): a store that refused most of them would pass easily.
+  ASSERT_EQ(random_keys.data_number(), n);
+  ASSERT_EQ(ascending.data_number(), n);
   const Report r = verify(random_keys);
   ASSERT_TRUE(r.ok()) << r.text();
+  ASSERT_EQ(r.nodes, static_cast<std::size_t>(n));
   const double bound = 1.45 * std::log2(n + 2.0);
   EXPECT_LE(std::max(r.small_height, r.big_height), bound);
   std::printf("random %d keys: heights under slot 0 %d and %d (bound %.1f)\n", n, r.small_height,
               r.big_height, bound);
   const Report a = verify(ascending);
   ASSERT_TRUE(a.ok()) << a.text();
+  ASSERT_EQ(a.nodes, static_cast<std::size_t>(n));
   EXPECT_EQ(ascending.table()[0].Small, -1);
   EXPECT_LE(a.big_height, bound);
   std::printf("ascending %d keys: big height under slot 0 %d\n", n, a.big_height);
