@@ -175,7 +175,7 @@ struct Object {
   }
   LONG data_number() const {
     LONG n = -1;
-    obj->get_DataNumber(&n);
+    EXPECT_EQ(obj->get_DataNumber(&n), S_OK);
     return n;
   }
 };

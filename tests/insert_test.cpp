@@ -15,7 +15,7 @@ namespace {
 
 Store fresh(float siz = 100) {
   Store s;
-  s.alloc(siz);
+  EXPECT_TRUE(s.alloc(siz)) << siz;
   return s;
 }
 

@@ -86,8 +86,9 @@ TEST(Lifetime, CreateUseReleaseCyclesLeaveNothingBehind) {
     SysFreeString(version);
     if (cycle % 2) {  // an Alloc gives back every key, payload and object before the release
       FLOAT siz = 10;
-      VARIANT_BOOL built;
-      obj->Alloc(&siz, &built);
+      VARIANT_BOOL built = VARIANT_FALSE;
+      EXPECT_EQ(obj->Alloc(&siz, &built), S_OK);
+      EXPECT_EQ(built, VARIANT_TRUE);
       EXPECT_EQ(payload_object.refs, 1u);
     }
     EXPECT_EQ(obj->Release(), 0u);

@@ -14,7 +14,7 @@ namespace {
 
 Store constructed() {
   Store s;
-  s.alloc(100);
+  EXPECT_TRUE(s.alloc(100));
   return s;
 }
 
