@@ -4,8 +4,8 @@
 //   build/win32/bench/quilmar_pump_cost.exe
 #include <cstdio>
 
-#include "com_types.h"
-#include "event_pump.h"
+#include "host/event_pump.h"
+#include "quilmar/com_types.h"
 
 namespace {
 

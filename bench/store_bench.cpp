@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "event_pump.h"
+#include "host/event_pump.h"
 #include "peers.h"
 #include "quilmar/quilmar.h"
 

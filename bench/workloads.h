@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "variant.h"
+#include "host/variant.h"
 
 namespace quilmar::bench {
 

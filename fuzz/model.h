@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "host/variant.h"
 #include "quilmar/quilmar.h"
-#include "variant.h"
 
 namespace quilmar::fuzz {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "avl_object.h"
-#include "event_pump.h"
-#include "message_box.h"
+#include "host/event_pump.h"
+#include "host/message_box.h"
 #include "model.h"
-#include "node_table.h"
+#include "server/avl_object.h"
+#include "store/node_table.h"
 #include "value_maker.h"
 #include "values.h"
 #include "verifier.h"

@@ -6,8 +6,8 @@
 #include <deque>
 #include <vector>
 
-#include "com_types.h"
 #include "input.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar::fuzz {
 

@@ -2,7 +2,7 @@
 # Installs the Debian packages the builds and tests need; does nothing when all are present.
 set -euo pipefail
 
-pkgs=(cmake g++ clang libclang-rt-dev googletest libgtest-dev libbenchmark-dev libabsl-dev libboost-dev
+pkgs=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev libbenchmark-dev libabsl-dev libboost-dev
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64
       libwine-dev)
 

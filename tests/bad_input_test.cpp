@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "avl_object.h"
-#include "coerce.h"
-#include "node_table.h"
 #include "seams.h"
+#include "server/avl_object.h"
+#include "server/coerce.h"
+#include "store/node_table.h"
 #include "store_view.h"
 #include "values.h"
 #include "verifier.h"

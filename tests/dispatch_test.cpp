@@ -1,6 +1,6 @@
 // The object through IDispatch, as script clients call it: names, kinds of access, argument
 // conversion, references, defaults, the standard answers and failures carried in EXCEPINFO.
-#include "dispatch.h"
+#include "server/dispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "coerce.h"
-#include "failure.h"
+#include "host/failure.h"
 #include "seams.h"
+#include "server/coerce.h"
 #include "values.h"
 
 namespace quilmar::test {

@@ -2,7 +2,7 @@
 // error object, as they do from any automation server.
 #include <gtest/gtest.h>
 
-#include "failure.h"
+#include "host/failure.h"
 #include "quilmar/quilmar.h"
 #include "values.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "avl_object.h"
 #include "seams.h"
+#include "server/avl_object.h"
 #include "store_view.h"
 #include "values.h"
 #include "verifier.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "avl_object.h"
-#include "node_table.h"
 #include "seams.h"
+#include "server/avl_object.h"
+#include "store/node_table.h"
 #include "values.h"
 #include "verifier.h"
 

@@ -1,7 +1,7 @@
 // The object as a client creates it: through DllGetClassObject and the class factory.
 #include <gtest/gtest.h>
 
-#include "avl_object.h"
+#include "server/avl_object.h"
 #include "values.h"
 
 namespace quilmar::test {

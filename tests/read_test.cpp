@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <random>
 
-#include "avl_object.h"
-#include "module.h"
 #include "seams.h"
+#include "server/avl_object.h"
+#include "server/module.h"
 #include "store_view.h"
 #include "values.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "failure.h"
+#include "host/failure.h"
 #include "seams.h"
 #include "store_view.h"
 #include "values.h"

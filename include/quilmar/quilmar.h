@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 // Fixed identifiers; they never change between builds.
 inline constexpr GUID LIBID_Quilmar = {

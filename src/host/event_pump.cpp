@@ -1,6 +1,6 @@
-#include "event_pump.h"
+#include "host/event_pump.h"
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 namespace {

@@ -1,4 +1,4 @@
-#include "failure.h"
+#include "host/failure.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "variant.h"
+#include "host/variant.h"
 
 namespace quilmar {
 

@@ -1,4 +1,4 @@
-#include "variant.h"
+#include "host/variant.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "failure.h"
+#include "host/failure.h"
 
 namespace quilmar {
 namespace {

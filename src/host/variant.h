@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 

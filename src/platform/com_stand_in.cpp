@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace {
 

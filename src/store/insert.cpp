@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "message_box.h"
-#include "store.h"
+#include "host/message_box.h"
+#include "store/store.h"
 
 namespace quilmar {
 namespace {

@@ -1,4 +1,4 @@
-#include "node_table.h"
+#include "store/node_table.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,8 +5,8 @@
 // thread, into this store included (an Indata that grows the table, an Alloc that replaces it).
 // So every pass looks the table and the cursor up afresh, and no reference into the table is
 // held across a pump call.
-#include "event_pump.h"
-#include "store.h"
+#include "host/event_pump.h"
+#include "store/store.h"
 
 namespace quilmar {
 namespace {

@@ -3,7 +3,7 @@
 //
 // Nodes never move to another slot and no key or payload is copied, so a slot number held
 // elsewhere (the read cursor) names the same node afterwards.
-#include "store.h"
+#include "store/store.h"
 
 namespace quilmar {
 namespace {

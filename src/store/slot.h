@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "failure.h"
+#include "host/failure.h"
 
 namespace quilmar {
 

@@ -14,10 +14,10 @@
 
 #include <cstdint>
 
-#include "node_table.h"
+#include "host/variant.h"
 #include "quilmar/quilmar.h"
-#include "slot.h"
-#include "variant.h"
+#include "store/node_table.h"
+#include "store/slot.h"
 
 namespace quilmar {
 

@@ -1,7 +1,7 @@
 // Test entry point: no test may show a real message box or wait on one.
 #include <gtest/gtest.h>
 
-#include "message_box.h"
+#include "host/message_box.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

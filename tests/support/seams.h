@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "event_pump.h"
-#include "message_box.h"
-#include "node_table.h"
+#include "host/event_pump.h"
+#include "host/message_box.h"
+#include "store/node_table.h"
 
 namespace quilmar::test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store.h"
+#include "store/store.h"
 
 namespace quilmar::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store.h"
+#include "store/store.h"
 
 namespace quilmar::test {
 

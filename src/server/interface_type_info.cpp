@@ -1,4 +1,4 @@
-#include "interface_type_info.h"
+#include "server/interface_type_info.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The class factory of clsAVLt and the library's exported entry points that hand out objects.
 #pragma once
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 

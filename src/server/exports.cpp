@@ -1,10 +1,10 @@
 // The library's exported entry points; they only hand over to the factory, the module count and
 // the registration service.
-#include "class_factory.h"
 #include "quilmar/quilmar.h"
+#include "server/class_factory.h"
 
 #ifdef _WIN32
-#include "registration.h"
+#include "server/registration.h"
 #endif
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {

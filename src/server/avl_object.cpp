@@ -1,10 +1,10 @@
-#include "avl_object.h"
+#include "server/avl_object.h"
 
 #include <new>
 
-#include "dispatch.h"
-#include "failure.h"
-#include "module.h"
+#include "host/failure.h"
+#include "server/dispatch.h"
+#include "server/module.h"
 
 namespace quilmar {
 namespace {

@@ -3,7 +3,7 @@
 // platform's, so that both targets convert alike.
 #pragma once
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 

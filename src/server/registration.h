@@ -2,7 +2,7 @@
 // type library embedded in this file.
 #pragma once
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 

@@ -1,10 +1,10 @@
 // The COM object clsAVLt: a Store behind the dual interface _clsAVLt.
 #pragma once
 
-#include "error_info.h"
-#include "interface_type_info.h"
 #include "quilmar/quilmar.h"
-#include "store.h"
+#include "server/error_info.h"
+#include "server/interface_type_info.h"
+#include "store/store.h"
 
 namespace quilmar {
 

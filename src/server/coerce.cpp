@@ -1,4 +1,4 @@
-#include "coerce.h"
+#include "server/coerce.h"
 
 #include <cfloat>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "variant.h"
+#include "host/variant.h"
 
 namespace quilmar {
 namespace {

@@ -2,7 +2,7 @@
 // references and server locks.
 #pragma once
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar::module {
 

@@ -1,9 +1,9 @@
-#include "dispatch.h"
+#include "server/dispatch.h"
 
-#include "coerce.h"
-#include "error_info.h"
-#include "failure.h"
-#include "variant.h"
+#include "host/failure.h"
+#include "host/variant.h"
+#include "server/coerce.h"
+#include "server/error_info.h"
 
 namespace quilmar::dispatch {
 namespace {

@@ -1,6 +1,6 @@
-#include "error_info.h"
+#include "server/error_info.h"
 
-#include "failure.h"
+#include "host/failure.h"
 
 namespace quilmar {
 

@@ -1,8 +1,8 @@
-#include "class_factory.h"
+#include "server/class_factory.h"
 
-#include "avl_object.h"
-#include "module.h"
 #include "quilmar/quilmar.h"
+#include "server/avl_object.h"
+#include "server/module.h"
 
 namespace quilmar {
 namespace {

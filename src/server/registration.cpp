@@ -1,10 +1,10 @@
-#include "registration.h"
+#include "server/registration.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "host/failure.h"
 #include "quilmar/quilmar.h"
 
 namespace quilmar {

@@ -2,7 +2,7 @@
 // embedded in this module, once per object; other hosts have no type libraries.
 #pragma once
 
-#include "com_types.h"
+#include "quilmar/com_types.h"
 
 namespace quilmar {
 
