@@ -56,11 +56,12 @@ class Store {
   // Copies the payload of the first equal key into `result`; false, `result` untouched, for none.
   bool item(const VARIANT& key, VARIANT& result) const;
   // Replaces the payload of the first equal key, or inserts the pair when there is none. Reports
-  // what a refused insertion would have shown in the warning box instead of showing it.
+  // what a refused insertion would have shown in the warning box instead of showing it; a payload
+  // that cannot be copied fails the call.
   enum class Put { replaced, inserted, refused, no_room };
   Put put_item(const VARIANT& key, const VARIANT& payload);
-  // Puts the cursor on the first equal key and ends a blocked reading; false, nothing changed,
-  // when there is none.
+  // Puts the cursor on the first equal key and ends a blocked reading (ReadMode FAULT becomes
+  // WRITE_DATA, any other stays); false, nothing changed, when there is none.
   bool find(const VARIANT& key);
   // Puts the cursor on the key `how` chooses, copies that key into `result` and ends a blocked
   // reading; false, nothing changed, when no key qualifies. `how` outside Seek is an
