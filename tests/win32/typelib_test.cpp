@@ -622,6 +622,11 @@ TEST_F(TypeLibrary, AgreesWithWidlReadingOfTheIdl) {
     EXPECT_EQ(other->memid, mine->memid);
     EXPECT_EQ(other->invkind, mine->invkind);
     EXPECT_EQ(other->oVft, mine->oVft);
+    // widl also names the result, which the library leaves unnamed.
+    const std::vector<std::string> names = ours.names(mine->memid, 8);
+    std::vector<std::string> widl_names = theirs.names(other->memid, 8);
+    widl_names.resize(std::min(widl_names.size(), names.size()));
+    EXPECT_EQ(widl_names, names);
     ASSERT_EQ(other->cParams, mine->cParams);
     for (SHORT p = 0; p < mine->cParams; ++p) {
       const ELEMDESC& a = mine->lprgelemdescParam[p];
