@@ -1,6 +1,5 @@
 #include "server/dispatch.h"
 
-#include <algorithm>
 #include <array>
 #include <iterator>
 
@@ -196,6 +195,18 @@ constexpr Binding kBindings[] = {
 };
 // clang-format on
 
+// Each row of the member table has exactly one call, and each call a row.
+constexpr bool one_call_per_member() {
+  if (std::size(kBindings) != std::size(kMembers)) return false;
+  for (const Member& m : kMembers) {
+    int found = 0;
+    for (const Binding& b : kBindings) found += b.id == m.id && b.invoke == m.invoke;
+    if (found != 1) return false;
+  }
+  return true;
+}
+static_assert(one_call_per_member(), "every member of the table needs its call in kBindings");
+
 // The calls in the order of the member table, each row's own.
 constexpr auto kCalls = [] {
   std::array<Call, std::size(kMembers)> calls{};
@@ -204,9 +215,6 @@ constexpr auto kCalls = [] {
       if (b.id == kMembers[i].id && b.invoke == kMembers[i].invoke) calls[i] = b.call;
   return calls;
 }();
-static_assert(std::size(kBindings) == std::size(kMembers) &&
-                  std::ranges::none_of(kCalls, [](Call c) { return c == nullptr; }),
-              "every member of the table has one call, and every call a member");
 
 OLECHAR fold(OLECHAR c) noexcept {
   return c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
