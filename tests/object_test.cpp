@@ -56,14 +56,15 @@ TEST(Object, AllocAndEgnoreThroughTheVtable) {
   c.store->get_MemorySize(&n);
   EXPECT_EQ(n, -1);
   siz = 3e9f;
-  c.store->Alloc(&siz, &built);
+  EXPECT_EQ(c.store->Alloc(&siz, &built), S_OK);
+  EXPECT_EQ(built, VARIANT_FALSE);
   n = 5;
   EXPECT_EQ(c.store->get_MemorySize(&n), static_cast<HRESULT>(0x800A0006));
   EXPECT_EQ(n, 0);
   siz = 10.5f;
   EXPECT_EQ(c.store->Alloc(&siz, &built), S_OK);
   EXPECT_EQ(built, VARIANT_TRUE);
-  c.store->get_MemorySize(&n);
+  EXPECT_EQ(c.store->get_MemorySize(&n), S_OK);
   EXPECT_EQ(n, 10);
   c.store->get_Egnore(&read);
   EXPECT_EQ(read, NOT_EGNORE);

@@ -69,6 +69,7 @@ class Store {
 
   void insert(const VARIANT& key, const VARIANT& payload);
   void make_room(std::int32_t slot);
+  void grow_to(float size);
   void prefetch_children(const AVLtree& node) const noexcept;
   void rebalance(std::int32_t slot, BALANCESTS side);
   void rotate(std::int32_t slot, BALANCESTS side);
