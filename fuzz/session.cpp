@@ -13,6 +13,7 @@
 #include "host/message_box.h"
 #include "model.h"
 #include "server/avl_object.h"
+#include "store/links.h"
 #include "store/node_table.h"
 #include "value_maker.h"
 #include "values.h"
@@ -59,10 +60,6 @@ void trace(int depth, const char* format, ...) {
 
 bool same_float(float a, float b) {
   return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
-}
-
-long slot_of(float link) {
-  return link < 0 ? -1 : std::lrint(link);
 }
 
 struct Shown {
@@ -380,13 +377,12 @@ class Session {
   int pumps_due(MODEVAL asked) const {
     const NodeTable& t = store().table();
     if (model_.read_mode == FAULT || t.size() == 0) return 0;
-    const auto link = [&t](long slot, bool small) {
-      return slot_of(small ? t[static_cast<std::size_t>(slot)].Small
-                           : t[static_cast<std::size_t>(slot)].Big);
+    const auto link = [&t](Slot slot, bool small) {
+      return child(t[static_cast<std::size_t>(slot)], small ? Side::small : Side::big);
     };
-    const auto descent = [&](long from, bool small) {
+    const auto descent = [&](Slot from, bool small) {
       int calls = 1;
-      for (long n = link(from, small); n >= 0; n = link(n, small)) ++calls;
+      for (Slot n = link(from, small); n != nil; n = link(n, small)) ++calls;
       return calls;
     };
     switch (asked) {
@@ -394,8 +390,8 @@ class Session {
       case END_READ: return descent(0, false);
       case READ_NEXT:
       case READ_BACK: {
-        const long down = link(slot_of(model_.cursor), asked == READ_BACK);
-        return down < 0 ? 0 : descent(down, asked == READ_NEXT);
+        const Slot down = link(to_slot(model_.cursor), asked == READ_BACK);
+        return down == nil ? 0 : descent(down, asked == READ_NEXT);
       }
       default: return 0;
     }

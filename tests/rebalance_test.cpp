@@ -152,7 +152,7 @@ TEST(Rebalance, SubtreesUnderSlotZeroStayShallow) {
               r.big_height, bound);
   const Report a = verify(ascending);
   ASSERT_TRUE(a.ok()) << a.text();
-  EXPECT_EQ(ascending.table()[0].Small, -1);
+  EXPECT_EQ(child(ascending.table()[0], Side::small), nil);
   EXPECT_LE(a.big_height, bound);
   std::printf("ascending %d keys: big height under slot 0 %d\n", n, a.big_height);
 }
