@@ -15,9 +15,9 @@
 #include "server/avl_object.h"
 #include "store/links.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "value_maker.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::fuzz {
 
@@ -150,7 +150,7 @@ class Session {
   void finish() {
     if (obj_) release_and_check();
     model_.reset();
-    expect(values_.probe().refs() == 1, "a stored object's reference was not released");
+    expect(values_.probe().refs == 1, "a stored object's reference was not released");
   }
 
   // One call, decoded from the input. Nested calls (depth > 0) run inside the event pump of a
@@ -260,7 +260,7 @@ class Session {
   // Everything observable after a call: the tree's invariants and the store against the model.
   void check() {
     const Store& s = store();
-    const test::Report r = test::verify(s);
+    const Report r = verify(s);
     for (const std::string& p : r.problems) {
       // A refused Alloc leaves AllocSize out of step with the table by design.
       if (p.rfind("I6", 0) == 0 && model_.out_of_step()) continue;
@@ -281,7 +281,7 @@ class Session {
                 test::describe(*model_.slots[i].key) + ", " +
                 test::describe(*model_.slots[i].payload));
     }
-    const std::vector<std::size_t> order = test::in_order(s);
+    const std::vector<std::size_t> order = in_order(s);
     expect(order.size() == model_.order.size(), "the tree holds another number of keys");
     for (std::size_t i = 0; i < order.size(); ++i)
       expect(order[i] == static_cast<std::size_t>(model_.order[i]),

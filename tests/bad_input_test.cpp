@@ -17,9 +17,9 @@
 #include "server/avl_object.h"
 #include "server/coerce.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {
@@ -33,13 +33,6 @@ struct Kind {
   bool key_stored;  // as a key: stored, or refused with the warning box
   std::function<void(VARIANT&)> make;
 };
-
-// Every byte defined; the value bytes too (VariantInit leaves them alone on Windows).
-VARIANT blank() {
-  VARIANT v;
-  std::memset(&v, 0, sizeof v);
-  return v;
-}
 
 std::vector<Kind> kinds(Counted& object) {
   const auto set = [](VARTYPE vt, auto fill) {

@@ -6,9 +6,9 @@
 
 #include "seams.h"
 #include "server/avl_object.h"
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {

@@ -12,8 +12,8 @@
 #include "seams.h"
 #include "server/avl_object.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {

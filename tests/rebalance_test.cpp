@@ -5,9 +5,9 @@
 #include <cmath>
 #include <random>
 
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {

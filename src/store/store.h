@@ -1,6 +1,7 @@
 // The state of one clsAVLt store and its operations, apart from any COM plumbing.
 //
-// Numbered invariants (checked by the tests' verifier; its messages cite these numbers):
+// Numbered invariants (checked by store/verify.h, whose messages cite these numbers; the record
+// layout they rest on is asserted in include/quilmar/quilmar.h):
 //   I1 order: an in-order walk from slot 0 gives the keys in ascending order; equal keys appear in
 //      the order they were inserted.
 //   I2 balance: for every node but slot 0 the heights of its subtrees differ by at most one and

@@ -1,23 +1,14 @@
 #include "store_view.h"
 
-namespace quilmar::test {
+#include "values.h"
 
-bool is_free(const AVLtree& r) {
-  return links_clear(r) && r.Data.vt == VT_BSTR && SysStringLen(r.Data.bstrVal) == 0 &&
-         r.SubData.vt == VT_BSTR && SysStringLen(r.SubData.bstrVal) == 0;
-}
+namespace quilmar::test {
 
 std::size_t first_used_slot(const NodeTable& t, std::size_t from) {
   for (std::size_t i = from; i < t.size(); ++i)
     if (!is_free(t[i])) return i;
   return t.size();
 }
-
-}  // namespace quilmar::test
-
-#include "values.h"
-
-namespace quilmar::test {
 
 Shape shape(const Store& s, int slot) {
   const AVLtree& r = s.table()[static_cast<std::size_t>(slot)];

@@ -1,12 +1,12 @@
-#include "verifier.h"
+#include "store/verify.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "store_view.h"
+#include "store/links.h"
 
-namespace quilmar::test {
+namespace quilmar {
 namespace {
 
 struct Checker {
@@ -103,4 +103,9 @@ std::vector<std::size_t> in_order(const Store& store) {
   return c.order;
 }
 
-}  // namespace quilmar::test
+bool is_free(const AVLtree& r) {
+  return links_clear(r) && r.Data.vt == VT_BSTR && SysStringLen(r.Data.bstrVal) == 0 &&
+         r.SubData.vt == VT_BSTR && SysStringLen(r.SubData.bstrVal) == 0;
+}
+
+}  // namespace quilmar
