@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
 #include "server/coerce.h"
@@ -147,28 +148,21 @@ const char* name(Passing p) {
 }
 
 // An object holding a few keys, seen through the vtable and, for the checks, as its store.
-struct Object {
-  _clsAVLt* obj = nullptr;
+struct Object : TestObject {
   Object() {
-    IClassFactory* factory = nullptr;
-    DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj));
-    factory->Release();
     put(*i4(5), *text("five"));
     put(*text("m"), *i4(1));
     put(*r8(2.5), *empty());
   }
-  ~Object() { obj->Release(); }
-  const Store& store() const { return static_cast<const AvlObject*>(obj)->store(); }
   void put(const VARIANT& key, const VARIANT& payload) {
     VARIANT k = key, p = payload;
     Variant result;
-    EXPECT_EQ(obj->Indata(&k, &p, result.get()), S_OK);
+    EXPECT_EQ(get()->Indata(&k, &p, result.get()), S_OK);
     EXPECT_EQ(result->vt, VT_EMPTY);
   }
   LONG data_number() const {
     LONG n = -1;
-    obj->get_DataNumber(&n);
+    get()->get_DataNumber(&n);
     return n;
   }
 };
@@ -260,10 +254,10 @@ TEST(BadInput, EveryKindAsPayload) {
       for (const MODEVAL step : {START_READ, READ_NEXT, READ_NEXT}) {
         MODEVAL asked = step;
         Variant key;
-        ASSERT_EQ(o.obj->Read(&asked, key.get()), S_OK) << label;
+        ASSERT_EQ(o->Read(&asked, key.get()), S_OK) << label;
       }
       Variant got;
-      ASSERT_EQ(o.obj->ReadSub(got.get()), S_OK) << label;
+      ASSERT_EQ(o->ReadSub(got.get()), S_OK) << label;
       EXPECT_EQ(got->vt, o.store().table()[3].SubData.vt) << label;
       EXPECT_TRUE(verify(o.store()).ok()) << label << "\n" << verify(o.store()).text();
     }
@@ -307,10 +301,10 @@ TEST(BadInput, AnySizeForAlloc) {
     FLOAT siz = row.siz;
     VARIANT_BOOL built = 5;
     BoxCapture boxes;
-    ASSERT_EQ(o.obj->Alloc(&siz, &built), S_OK) << label;
+    ASSERT_EQ(o->Alloc(&siz, &built), S_OK) << label;
     EXPECT_EQ(built, row.built ? VARIANT_TRUE : VARIANT_FALSE) << label;
     LONG n = 12345;
-    EXPECT_EQ(o.obj->get_MemorySize(&n), row.memory_status) << label;
+    EXPECT_EQ(o->get_MemorySize(&n), row.memory_status) << label;
     EXPECT_EQ(n, row.memory_size) << label;
     EXPECT_TRUE(boxes.boxes().empty()) << label;
     if (row.built) {
@@ -336,11 +330,11 @@ TEST(BadInput, AnySpecForRead) {
     Object o;
     MODEVAL asked = START_READ;
     Variant first;
-    o.obj->Read(&asked, first.get());
+    o->Read(&asked, first.get());
     const Snapshot before = snapshot(o.store());
     asked = static_cast<MODEVAL>(value);
     Variant result;
-    ASSERT_EQ(o.obj->Read(&asked, result.get()), S_OK) << label;
+    ASSERT_EQ(o->Read(&asked, result.get()), S_OK) << label;
     EXPECT_EQ(result->vt, VT_EMPTY) << label;
     EXPECT_EQ(asked, value) << label;
     EXPECT_EQ(o.store().read_mode(), value) << label;
@@ -349,7 +343,7 @@ TEST(BadInput, AnySpecForRead) {
     EXPECT_TRUE(after == before) << label;
     asked = READ_NEXT;  // not blocked: the walk goes on from where the cursor was
     Variant next;
-    ASSERT_EQ(o.obj->Read(&asked, next.get()), S_OK) << label;
+    ASSERT_EQ(o->Read(&asked, next.get()), S_OK) << label;
     EXPECT_EQ(describe(*next), "I4 5") << label;
   }
 }
@@ -361,9 +355,9 @@ TEST(BadInput, AnyValueForEgnore) {
     const std::string label = "Egnore " + std::to_string(value);
     Object o;
     EGN_MOD mode = static_cast<EGN_MOD>(value);
-    ASSERT_EQ(o.obj->put_Egnore(&mode), S_OK) << label;
+    ASSERT_EQ(o->put_Egnore(&mode), S_OK) << label;
     mode = NOT_EGNORE;
-    ASSERT_EQ(o.obj->get_Egnore(&mode), S_OK) << label;
+    ASSERT_EQ(o->get_Egnore(&mode), S_OK) << label;
     EXPECT_EQ(mode, value) << label;
     BoxCapture boxes;
     o.put(*i4(5), *text("again"));  // an equal key: every copy is kept, as under NOT_EGNORE
@@ -381,19 +375,19 @@ TEST(BadInput, MissingArgumentsAreRefusedAndChangeNothing) {
   VARIANT_BOOL built;
   Variant v;
   VARIANT key = *i4(1);
-  EXPECT_EQ(o.obj->Read(nullptr, v.get()), E_POINTER);
-  EXPECT_EQ(o.obj->Read(&asked, nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->Alloc(nullptr, &built), E_POINTER);
-  EXPECT_EQ(o.obj->Alloc(&siz, nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->Indata(nullptr, &key, v.get()), E_POINTER);
-  EXPECT_EQ(o.obj->Indata(&key, nullptr, v.get()), E_POINTER);
-  EXPECT_EQ(o.obj->Indata(&key, &key, nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->ReadSub(nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->put_Egnore(nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->get_Egnore(nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->get_MemorySize(nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->get_DataNumber(nullptr), E_POINTER);
-  EXPECT_EQ(o.obj->get_GetVersion(nullptr), E_POINTER);
+  EXPECT_EQ(o->Read(nullptr, v.get()), E_POINTER);
+  EXPECT_EQ(o->Read(&asked, nullptr), E_POINTER);
+  EXPECT_EQ(o->Alloc(nullptr, &built), E_POINTER);
+  EXPECT_EQ(o->Alloc(&siz, nullptr), E_POINTER);
+  EXPECT_EQ(o->Indata(nullptr, &key, v.get()), E_POINTER);
+  EXPECT_EQ(o->Indata(&key, nullptr, v.get()), E_POINTER);
+  EXPECT_EQ(o->Indata(&key, &key, nullptr), E_POINTER);
+  EXPECT_EQ(o->ReadSub(nullptr), E_POINTER);
+  EXPECT_EQ(o->put_Egnore(nullptr), E_POINTER);
+  EXPECT_EQ(o->get_Egnore(nullptr), E_POINTER);
+  EXPECT_EQ(o->get_MemorySize(nullptr), E_POINTER);
+  EXPECT_EQ(o->get_DataNumber(nullptr), E_POINTER);
+  EXPECT_EQ(o->get_GetVersion(nullptr), E_POINTER);
   EXPECT_EQ(asked, START_READ);
   expect_unchanged(o, before, "missing arguments");
 }
@@ -443,7 +437,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         const Snapshot before = snapshot(o.store());
         boxes.clear();
         Argument key(kind, passing);
-        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {key.arg, *text("p")});
+        const Invoked r = invoke(o.get(), kIndata, DISPATCH_METHOD, {key.arg, *text("p")});
         const bool stored = kind.key_stored && passing != Passing::reference_to_nothing;
         EXPECT_EQ(r.hr, left_out(key.arg) ? DISP_E_PARAMNOTOPTIONAL : S_OK) << "key " << label;
         EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "key " << label;
@@ -455,7 +449,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         Object o;
         boxes.clear();
         Argument payload(kind, passing);
-        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {*i4(1000), payload.arg});
+        const Invoked r = invoke(o.get(), kIndata, DISPATCH_METHOD, {*i4(1000), payload.arg});
         const bool stored = left_out(payload.arg) || platform_copies(payload.arg);
         EXPECT_EQ(r.hr, S_OK) << "payload " << label;
         EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "payload " << label;
@@ -468,7 +462,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         Argument siz(kind, passing);
         FLOAT want = 100000;
         const HRESULT converts = left_out(siz.arg) ? S_OK : to_float(siz.arg, want);
-        const Invoked r = invoke(o.obj, kAlloc, DISPATCH_METHOD, {siz.arg});
+        const Invoked r = invoke(o.get(), kAlloc, DISPATCH_METHOD, {siz.arg});
         EXPECT_EQ(r.hr, converts) << "Siz " << label;
         if (SUCCEEDED(converts)) {
           const float got = o.store().alloc_size();
@@ -484,8 +478,8 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         LONG want = 0;
         const HRESULT converts = to_long(value.arg, want);
         const Snapshot before = snapshot(o.store());
-        const Invoked read = invoke(o.obj, kRead, DISPATCH_METHOD, {value.arg});
-        const Invoked put = invoke(o.obj, kEgnore, DISPATCH_PROPERTYPUT, {value.arg});
+        const Invoked read = invoke(o.get(), kRead, DISPATCH_METHOD, {value.arg});
+        const Invoked put = invoke(o.get(), kEgnore, DISPATCH_PROPERTYPUT, {value.arg});
         const HRESULT missing = left_out(value.arg) ? DISP_E_PARAMNOTOPTIONAL : converts;
         EXPECT_EQ(read.hr, missing) << "Spec " << label;
         EXPECT_EQ(put.hr, missing) << "Egnore " << label;

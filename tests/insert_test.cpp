@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
 #include "store/verify.h"
@@ -205,11 +206,7 @@ TEST(Insert, WarningTextIsExactByteForByte) {
 }
 
 TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
-  IClassFactory* factory = nullptr;
-  _clsAVLt* store = nullptr;
-  ASSERT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&store)), S_OK);
+  TestObject store;
   BoxCapture boxes;
   Variant good = i4(1), payload = text(""), refused = null();
   EGN_MOD first = USE_FIRST_DATA;
@@ -222,8 +219,6 @@ TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
     store->put_Egnore(&first);
   }
   EXPECT_EQ(boxes.boxes().size(), 1u);
-  store->Release();
-  factory->Release();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
 #include "store/node_table.h"
@@ -18,14 +19,9 @@
 namespace quilmar::test {
 namespace {
 
+// A new object whose only reference the test releases itself.
 _clsAVLt* create() {
-  IClassFactory* factory = nullptr;
-  _clsAVLt* obj = nullptr;
-  EXPECT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj)), S_OK);
-  factory->Release();
-  return obj;
+  return TestObject().release();
 }
 
 const Store& store_of(_clsAVLt* obj) {
