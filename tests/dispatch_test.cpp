@@ -171,9 +171,10 @@ TEST(Dispatch, EgnoreIsWrittenAndReadUnderOneId) {
       {"positional", {*i4(USE_LAST_DATA)}, {}, USE_LAST_DATA},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     TestObject o;
-    EXPECT_EQ(invoke(o.get(), "Egnore", kPut, row.positional, row.named).hr, S_OK) << row.what;
-    EXPECT_EQ(get_long(o.get(), "Egnore"), row.expected) << row.what;
+    EXPECT_EQ(invoke(o.get(), "Egnore", kPut, row.positional, row.named).hr, S_OK);
+    EXPECT_EQ(get_long(o.get(), "Egnore"), row.expected);
   }
 }
 
@@ -198,12 +199,13 @@ TEST(Dispatch, AllocConvertsSizOrSuppliesItsDefault) {
       {"Boolean true", {*boolean(true)}, {}, -1, false},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     TestObject o;
     const Outcome r = invoke(o.get(), "Alloc", kMethod, row.positional, row.named);
-    EXPECT_EQ(r.hr, S_OK) << row.what;
-    EXPECT_EQ(r.result->vt, VT_BOOL) << row.what;
-    EXPECT_EQ(r.result->boolVal, row.built ? VARIANT_TRUE : VARIANT_FALSE) << row.what;
-    EXPECT_EQ(get_long(o.get(), "MemorySize"), row.memory_size) << row.what;
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(r.result->vt, VT_BOOL);
+    EXPECT_EQ(r.result->boolVal, row.built ? VARIANT_TRUE : VARIANT_FALSE);
+    EXPECT_EQ(get_long(o.get(), "MemorySize"), row.memory_size);
   }
   EXPECT_EQ(single, 20);  // declared in and out, never written
   EXPECT_EQ(byte->vt, VT_UI1);
@@ -250,12 +252,13 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   int line = 0;
   for (const auto& row : rows) {
     ++line;
+    SCOPED_TRACE("row " + std::to_string(line) + " " + row.member);
     TestObject o;
     const Outcome r = invoke(o.get(), row.member, row.flags, row.positional, row.named);
-    EXPECT_EQ(r.hr, row.hr) << "row " << line << " " << row.member;
-    EXPECT_EQ(r.arg_error, row.arg_error) << "row " << line << " " << row.member;
-    EXPECT_EQ(r.result->vt, VT_EMPTY) << "row " << line << " " << row.member;
-    EXPECT_EQ(get_long(o.get(), "MemorySize"), 100) << "row " << line << " " << row.member;
+    EXPECT_EQ(r.hr, row.hr);
+    EXPECT_EQ(r.arg_error, row.arg_error);
+    EXPECT_EQ(r.result->vt, VT_EMPTY);
+    EXPECT_EQ(get_long(o.get(), "MemorySize"), 100);
   }
   TestObject o;
   EXPECT_EQ(invoke(o.get(), 0x12345, kScriptGet, {}).hr, DISP_E_MEMBERNOTFOUND);
@@ -313,10 +316,11 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
       {"by value", by_value},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     TestObject o;  // empty: the first step finds no key
     const Outcome r = invoke(o.get(), "Read", kMethod, {row.mode});
-    EXPECT_EQ(r.hr, S_OK) << row.what;
-    EXPECT_EQ(text_result(r), T("")) << row.what;
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(text_result(r), T(""));
   }
   EXPECT_EQ(variable->vt, VT_I4);
   EXPECT_EQ(variable->lVal, FAULT);
@@ -374,12 +378,13 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
       {"Alloc", kMethod, {}, E_OUTOFMEMORY, "Out of memory"},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.member);
     const Outcome r = invoke(&target, row.member, row.flags, row.args);
-    EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << row.member;
-    EXPECT_EQ(r.scode, row.scode) << row.member;
-    EXPECT_EQ(r.description, T(row.description)) << row.member;
-    EXPECT_EQ(r.source, T("Quilmar.clsAVLt")) << row.member;
-    EXPECT_EQ(r.result->vt, VT_EMPTY) << row.member;
+    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(r.scode, row.scode);
+    EXPECT_EQ(r.description, T(row.description));
+    EXPECT_EQ(r.source, T("Quilmar.clsAVLt"));
+    EXPECT_EQ(r.result->vt, VT_EMPTY);
   }
   EXPECT_EQ(mode->lVal, READ_NEXT);  // a failed Read writes nothing back
 }
@@ -454,22 +459,23 @@ TEST(Coerce, ArgumentsConvertAsScriptsExpect) {
       {"error", error(DISP_E_PARAMNOTFOUND), mismatch, 0, DISP_E_TYPEMISMATCH},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     LONG l = 0;
     const HRESULT hr = to_long(*row.value, l);
     if (row.as_long == mismatch) {
-      EXPECT_EQ(hr, DISP_E_TYPEMISMATCH) << row.what;
+      EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
     } else if (row.as_long == overflow) {
-      EXPECT_EQ(hr, DISP_E_OVERFLOW) << row.what;
+      EXPECT_EQ(hr, DISP_E_OVERFLOW);
     } else {
-      EXPECT_EQ(hr, S_OK) << row.what;
-      EXPECT_EQ(l, row.as_long) << row.what;
+      EXPECT_EQ(hr, S_OK);
+      EXPECT_EQ(l, row.as_long);
     }
     FLOAT f = 0;
-    EXPECT_EQ(to_float(*row.value, f), row.float_hr) << row.what;
+    EXPECT_EQ(to_float(*row.value, f), row.float_hr);
     if (row.float_hr == S_OK && std::isnan(row.as_float)) {
-      EXPECT_TRUE(std::isnan(f)) << row.what;
+      EXPECT_TRUE(std::isnan(f));
     } else if (row.float_hr == S_OK) {
-      EXPECT_EQ(f, row.as_float) << row.what;
+      EXPECT_EQ(f, row.as_float);
     }
   }
 }

@@ -75,11 +75,11 @@ TEST(Rebalance, RotationsLeaveTheseExactTrees) {
         {5, 1, 4, 3, B}}},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
     const Store s = filled(row.keys);
-    ASSERT_EQ(s.data_number(), static_cast<LONG>(row.table.size())) << row.label;
-    for (const Shape& want : row.table)
-      EXPECT_EQ(describe(shape(s, want.slot)), describe(want)) << row.label;
-    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+    ASSERT_EQ(s.data_number(), static_cast<LONG>(row.table.size()));
+    for (const Shape& want : row.table) EXPECT_EQ(describe(shape(s, want.slot)), describe(want));
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
   }
 }
 
