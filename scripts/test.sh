@@ -12,9 +12,21 @@ cmake --build --preset fuzz
 mkdir -p build/fuzz/corpus
 build/fuzz/fuzz/quilmar_fuzzer -max_total_time=60 -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
-for preset in native asan win32 win64; do
+presets=(native asan win32 win64)
+win64_args=()
+if ! scripts/runs-32bit.sh; then
+  # Without 32-bit programs neither the 32-bit build (its type library is written under 32-bit
+  # Wine) nor any 32-bit client can run: say so, and test what can be tested.
+  echo "== win32: SKIPPED: this machine runs no 32-bit programs (its kernel refuses them);" \
+       "the 32-bit Quilmar.dll and every 32-bit client go untested here"
+  presets=(native asan win64)
+  win64_args=(-DQUILMAR_WIN32_BUILD_DIR=)
+fi
+for preset in "${presets[@]}"; do
   echo "== $preset"
-  cmake --preset "$preset" >/dev/null
+  args=()
+  [ "$preset" != win64 ] || args=("${win64_args[@]}")
+  cmake --preset "$preset" "${args[@]}" >/dev/null
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
