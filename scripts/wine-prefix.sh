@@ -9,11 +9,12 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
+wine="${QUILMAR_WINE:-wine}"
 ready="$WINEPREFIX/.quilmar-ready-2"  # bump when the settings below change
 [ -f "$ready" ] && exit 0
-timeout 300 wineboot -i >/dev/null 2>&1
-timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
   >/dev/null 2>&1
-timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
 timeout 60 wineserver -w  # the driver takes effect when the server starts again
 touch "$ready"

@@ -6,13 +6,12 @@
 
 #include "host/failure.h"
 #include "quilmar/quilmar.h"
+#include "server/registry_table.h"
 
 namespace quilmar {
 namespace {
 
 HMODULE this_module = nullptr;
-
-constexpr wchar_t kProgId[] = L"Quilmar.clsAVLt";
 
 // On 64-bit Windows the 32-bit and the 64-bit file register side by side. Each bitness has its own
 // view of the class keys and its own entry in the type library's key; the programmatic
@@ -55,26 +54,25 @@ std::wstring class_key() {
   return L"CLSID\\" + guid_text(CLSID_clsAVLt);
 }
 
+// The table's rows of one part, for the file at this path.
+std::vector<Row> rows_of(registry::Part part, const std::wstring& path) {
+  std::vector<Row> rows;
+  for (const registry::Row& row : registry::kRows) {
+    if (row.part != part) continue;
+    const std::wstring data = row.data;
+    rows.push_back({row.key, row.name, data == registry::kFile ? path : data});
+  }
+  return rows;
+}
+
 // The class's keys, in this process's view.
 std::vector<Row> class_rows(const std::wstring& path) {
-  const std::wstring key = class_key();
-  return {
-      {key, nullptr, kProgId},
-      {key + L"\\InprocServer32", nullptr, path},
-      {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {key + L"\\ProgID", nullptr, kProgId},
-      {key + L"\\TypeLib", nullptr, guid_text(LIBID_Quilmar)},
-      {key + L"\\VERSION", nullptr, L"1.0"},
-  };
+  return rows_of(registry::Part::class_view, path);
 }
 
 // The programmatic identifier's keys, shared by both views.
 std::vector<Row> prog_id_rows() {
-  const std::wstring prog_id = kProgId;
-  return {
-      {prog_id, nullptr, prog_id},
-      {prog_id + L"\\CLSID", nullptr, guid_text(CLSID_clsAVLt)},
-  };
+  return rows_of(registry::Part::prog_id, std::wstring());
 }
 
 class Key {
@@ -131,8 +129,11 @@ HRESULT register_type_library(const std::wstring& path) {
   hr = RegisterTypeLib(library, full_path.data(), help_dir.data());
   library->Release();
   if (FAILED(hr)) return hr;
-  // The library has no flags; some hosts record the in-memory "has disk image" bit instead.
-  return status_of(write_row({type_library_key() + L"\\FLAGS", nullptr, L"0"}));
+  for (const Row& row : rows_of(registry::Part::server_typelib, path)) {
+    hr = status_of(write_row(row));
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
 }
 
 int depth(const std::wstring& key) {

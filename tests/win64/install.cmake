@@ -1,0 +1,47 @@
+# The installer packages under Wine, in a prefix of their own that starts fresh each run, since
+# the checks compare its whole registry and file tree before and after: per machine, per user, and
+# an upgrade from the package of the previous version number. Without the 32-bit build the packages
+# carry the 64-bit file twice and the 32-bit clients and regsvr32 are left out (QUILMAR_ONLY_64BIT).
+set(install_prefix ${CMAKE_CURRENT_BINARY_DIR}/install-prefix)
+set(install_env "WINEPREFIX=${install_prefix};WINEARCH=win64")
+set(install_fixtures quilmar_install_prefix)
+if(QUILMAR_WIN32_BUILD_DIR)
+  set(client32 ${QUILMAR_WIN32_BUILD_DIR}/tests/win32/client_test.exe)
+  list(APPEND install_fixtures quilmar_win32_files)
+else()
+  set(client32 none)
+  list(APPEND install_env QUILMAR_ONLY_64BIT=1)
+endif()
+set(install_sh ${CMAKE_CURRENT_SOURCE_DIR}/install.sh)
+
+add_test(NAME win64_install_prefix COMMAND ${install_sh} fresh-prefix)
+set_tests_properties(win64_install_prefix PROPERTIES FIXTURES_SETUP quilmar_install_prefix)
+
+add_test(NAME win64_install_per_machine
+         COMMAND ${install_sh} per-machine ${QUILMAR_MSI_machine} $<TARGET_FILE:Quilmar>
+                 ${QUILMAR_DLL32} ${PROJECT_SOURCE_DIR}/examples/from_vba.vbs
+                 $<TARGET_FILE:client_test> ${client32})
+add_test(NAME win64_install_per_user
+         COMMAND ${install_sh} per-user ${QUILMAR_MSI_user} $<TARGET_FILE:Quilmar> ${QUILMAR_DLL32})
+if(PROJECT_VERSION_TWEAK GREATER 0)
+  math(EXPR previous_tweak "${PROJECT_VERSION_TWEAK} - 1")
+  set(previous_version
+      ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${previous_tweak})
+else()
+  message(FATAL_ERROR "install.cmake: name the previous version for the upgrade test")
+endif()
+add_test(NAME win64_install_upgrade
+         COMMAND ${install_sh} upgrade ${QUILMAR_MSI_machine} $<TARGET_FILE:Quilmar>
+                 ${QUILMAR_DLL32}
+                 ${previous_version} ${QUILMAR_WIXL} ${QUILMAR_PACKAGE_ROWS}
+                 ${PROJECT_SOURCE_DIR}/installer/msi.cmake)
+
+foreach(check per_machine per_user upgrade)
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-${check})
+  set_tests_properties(win64_install_${check} PROPERTIES
+                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-${check}
+                       FIXTURES_REQUIRED "${install_fixtures}")
+endforeach()
+set_tests_properties(win64_install_prefix win64_install_per_machine win64_install_per_user
+                     win64_install_upgrade PROPERTIES
+                     ENVIRONMENT "${install_env}" RESOURCE_LOCK quilmar_install_prefix TIMEOUT 600)
