@@ -85,11 +85,16 @@ void Model::reset(bool table_refused) {
   cursor = 0;
 }
 
+// Alloc refuses, without asking for memory, a size whose rounded bound is negative, not a number
+// or beyond the last whole slot number a float holds (2^24).
 bool Model::alloc_asks_memory(float siz) {
   const double bound = rounded(siz);
   return bound >= 0 && bound <= kMaxSlot;
 }
 
+// Alloc: AllocSize takes the size asked for in any case. Built, the table has slots 0..bound,
+// all free, and the keys, the cursor, the read mode and the policy start afresh; refused, all of
+// that stays as it was, the old table included.
 bool Model::alloc(float siz, bool allocation_refused) {
   alloc_size = siz;
   if (!alloc_asks_memory(siz) || allocation_refused) return false;
@@ -102,31 +107,31 @@ bool Model::alloc(float siz, bool allocation_refused) {
   return true;
 }
 
+// The table has AllocSize + 1 slots and Count <= AllocSize + 1, except after a refused Alloc.
 bool Model::out_of_step() const {
   return !(rounded(alloc_size) + 1 == static_cast<double>(table_slots) &&
            count() <= alloc_size + 1);
 }
 
-// Makes room for a node in `slot`; the warning's size when that cannot be done.
-std::optional<float> Model::grow_for(std::size_t slot, bool allocation_refused) {
-  const bool grows = !(count() < alloc_size);
-  const float new_size = grows ? alloc_size + 100 : alloc_size;
-  const double bound = rounded(new_size);
-  if (!(bound >= -2147483648.0 && bound < 2147483648.0)) return alloc_size;  // overflow failure
-  if (bound > kMaxSlot) return new_size;
-  if (slot >= table_slots || grows) {
-    may_allocate_ = true;
-    if (allocation_refused) return new_size;
-    table_slots = std::max(table_slots, static_cast<std::size_t>(bound) + 1);
-  }
-  alloc_size = new_size;
-  return std::nullopt;
+// Whether the table can be extended to slots 0..size (rounded): a bound a slot number can name,
+// and memory to hold it. Records that an allocation was due.
+bool Model::extend_to(float size, bool allocation_refused) {
+  const double bound = rounded(size);
+  if (!(bound >= 0 && bound <= kMaxSlot)) return false;
+  may_allocate_ = true;
+  if (allocation_refused) return false;
+  table_slots = std::max(table_slots, static_cast<std::size_t>(bound) + 1);
+  return true;
 }
 
+// Indata. Each rule below is one the store is held to; a refusal is the warning box with the
+// size it names, and leaves the store exactly as it was.
 std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
                                    bool allocation_refused, const Chooser& replaced) {
   may_allocate_ = false;
-  // Keys that read as a free slot, and keys with no order, are refused before any walk.
+  // Keys that read as an empty slot ("", Empty, Null) are refused, and so are keys with no order
+  // (one that is not even equal to itself: NaN, objects, arrays, error values) and keys that
+  // cannot be read at all.
   Variant k;
   if (!copy_of(key, k) || is_free_text(*k)) return alloc_size;
   try {
@@ -134,8 +139,10 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
   } catch (...) {
     return alloc_size;
   }
-  if (table_slots == 0) return alloc_size;  // the walk finds no slot 0 to start from
-  // Equal keys are [first, last) of the order; a new key goes after them.
+  // An object whose first table was refused has no slot 0 to start from.
+  if (table_slots == 0) return alloc_size;
+
+  // Keys equal to the new one are [first, last) of the order.
   const auto less = [this](const VARIANT& a, std::int32_t s) {
     return compare(a, *slots[static_cast<std::size_t>(s)].key) == Order::less;
   };
@@ -144,20 +151,35 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
   };
   const auto first = std::lower_bound(order.begin(), order.end(), *k, greater);
   const auto last = std::upper_bound(order.begin(), order.end(), *k, less);
-  if (first != last && (egn == USE_FIRST_DATA || egn == USE_LAST_DATA)) {
-    if (egn == USE_FIRST_DATA) return std::nullopt;
-    Variant p;
+  // USE_FIRST_DATA keeps the stored pair; USE_LAST_DATA replaces one equal pair, key and payload
+  // both. Under any other policy value an equal key is stored after every equal one.
+  if (first != last && egn == USE_FIRST_DATA) return std::nullopt;
+  Variant p;
+  if (first != last && egn == USE_LAST_DATA) {
     if (!copy_of(payload, p)) return alloc_size;
     const std::int32_t slot = replaced(std::vector<std::int32_t>(first, last), *k, *p);
     slots[static_cast<std::size_t>(slot)] = {std::move(k), std::move(p)};
     return std::nullopt;
   }
-  if (count() > alloc_size) return alloc_size;  // the table is full
-  Variant p;
+
+  // The new node takes slot Count. Count above AllocSize is a full table: after an Alloc with a
+  // fractional size, or one refused below the keys already held.
+  if (count() > alloc_size) return alloc_size;
   if (!copy_of(payload, p)) return alloc_size;
   const std::size_t slot = slots.size();
+  // Slot numbers are floats: none beyond 2^24.
   if (slot >= static_cast<std::size_t>(kMaxSlot)) return alloc_size;
-  if (const auto refused = grow_for(slot, allocation_refused)) return refused;
+  if (!(count() < alloc_size)) {
+    // The node takes the table's last slot: the table grows by 100 first, and a growth that
+    // cannot be had refuses the key, naming the size it was for; AllocSize stays.
+    const float grown = alloc_size + 100;
+    if (!extend_to(grown, allocation_refused)) return grown;
+    alloc_size = grown;
+  } else if (slot >= table_slots) {
+    // A refused Alloc kept a smaller table than AllocSize says: keys fill it, and then it grows
+    // to the size asked for, or the key is refused.
+    if (!extend_to(alloc_size, allocation_refused)) return alloc_size;
+  }
   order.insert(last, static_cast<std::int32_t>(slot));
   slots.push_back({std::move(k), std::move(p)});
   return std::nullopt;
@@ -168,6 +190,11 @@ const VARIANT& Model::key_at(float slot) const {
   return s < slots.size() ? *slots[s].key : *free_text_;
 }
 
+// Read: blocked after FAULT ("" and nothing changes); otherwise the cursor goes to the smallest,
+// the biggest or the first key stored (slot 0), or steps to the next key in key order, equal keys
+// in the order they came; a step past either end gives "", FAULT in Spec and the store, and the
+// cursor on slot 0. Any other mode reads nothing (Empty) and is recorded. An object without a
+// table fails every reading mode with the subscript error and changes nothing.
 ReadAnswer Model::read(MODEVAL asked) const {
   ReadAnswer a{false, Variant(), asked, cursor, asked};
   const auto copy = [&a](const VARIANT& v) {

@@ -1,6 +1,7 @@
-// The reference the fuzzer holds the store to: the keys as a sorted list of slots, with the same
-// comparison, the same refusals, the same growth and the same cursor and FAULT rules, and nothing
-// of the tree.
+// The reference the fuzzer holds the store to, written from the class's documented rules and not
+// from the store's code: the keys as a sorted list of slots, the refusals, the growth, and the
+// cursor and FAULT rules, with nothing of the tree. The host's Variant comparison and copy are
+// shared, as they are services the store uses rather than rules of its own.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +81,7 @@ class Model {
   float cursor = 0;
 
  private:
-  std::optional<float> grow_for(std::size_t slot, bool allocation_refused);
+  bool extend_to(float size, bool allocation_refused);
   bool may_allocate_ = false;
   Variant free_text_;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the store's fuzzer for a minute, native, native under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the 32-bit Windows build under Wine, and the 64-bit one beside it
-# (which uses the 32-bit build's files). Installs what a fresh Debian machine lacks first.
+# UndefinedBehaviorSanitizer (both in shuffled order, three times over: their test presets say
+# so), the 32-bit Windows build under Wine, and the 64-bit one beside it (which uses the 32-bit
+# build's files). Installs what a fresh Debian machine lacks first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

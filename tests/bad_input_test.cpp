@@ -255,7 +255,7 @@ struct Object : TestObject {
   }
   LONG data_number() const {
     LONG n = -1;
-    get()->get_DataNumber(&n);
+    EXPECT_EQ(get()->get_DataNumber(&n), S_OK);
     return n;
   }
 };
@@ -340,8 +340,7 @@ TEST(BadInput, EveryKindAsPayload) {
 TEST(BadInput, AnySizeForAlloc) {
   // Sizes whose table would be large are refused as an exhausted heap would refuse them, so the
   // test stays small on both targets.
-  const TableAllocationHook previous =
-      set_table_allocation_hook([](std::size_t bytes) { return bytes <= 10000 * sizeof(AVLtree); });
+  const AllocationLimit limit(10000);
   const struct {
     float siz;
     bool built;
@@ -391,7 +390,6 @@ TEST(BadInput, AnySizeForAlloc) {
     for (const std::string& problem : verify(o.store()).problems)
       EXPECT_EQ(problem.rfind("I6", 0), 0u) << problem;
   }
-  set_table_allocation_hook(previous);
 }
 
 TEST(BadInput, AnySpecForRead) {
@@ -491,8 +489,7 @@ constexpr DISPID kRead = 0x60030005, kAlloc = 0x60030008, kIndata = 0x60030009,
 TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
   Counted object;
   BoxCapture boxes;
-  const TableAllocationHook previous = set_table_allocation_hook(
-      [](std::size_t bytes) { return bytes <= 200000 * sizeof(AVLtree); });
+  const AllocationLimit limit(200000);
   for (const Kind& kind : kinds(object)) {
     for (Passing passing : {Passing::value, Passing::typed_reference, Passing::variant_reference,
                             Passing::reference_to_nothing}) {
@@ -564,7 +561,6 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
       }
     }
   }
-  set_table_allocation_hook(previous);
   EXPECT_EQ(object.refs, 1u);
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 Store fresh(float siz = 100) {
   Store s;
-  s.alloc(siz);
+  EXPECT_TRUE(s.alloc(siz)) << siz;
   return s;
 }
 
@@ -177,15 +177,55 @@ TEST(Insert, AfterAFailedAllocTheWarningShowsTheSizeAskedFor) {
   EXPECT_EQ(s.data_number(), 0);
 }
 
+TEST(Insert, AfterARefusedAllocTheKeptTableTakesKeysUntilItMustGrow) {
+  // Refused for its size or for want of memory, alike: keys fill the kept table with no box; the
+  // first key beyond it needs the table grown to the size asked for, and only that can refuse.
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  const struct {
+    float siz;
+    std::size_t memory;  // slots the heap gives: while Alloc runs, then for the growth
+    std::size_t memory_later;
+    bool grows;  // the key beyond the kept table is stored; else refused, the box showing Siz
+  } rows[] = {
+      {3e9f, 10000, 10000, false}, {2e7f, 10000, 10000, false}, {1e10f, 10000, 10000, false},
+      {kInf, 10000, 10000, false}, {5000, 0, 0, false},         {5000, 0, 10000, true},
+  };
+  for (const auto& row : rows) {
+    const std::string label = std::to_string(row.siz);
+    Store s = fresh();
+    {
+      const AllocationLimit limit(row.memory);
+      ASSERT_FALSE(s.alloc(row.siz)) << label;
+    }
+    BoxCapture boxes;
+    for (int k = 0; k < 101; ++k) put(s, i4(k));
+    EXPECT_TRUE(boxes.boxes().empty()) << label;
+    EXPECT_EQ(s.data_number(), 101) << label;
+    const AllocationLimit limit(row.memory_later);
+    put(s, i4(101));
+    if (row.grows) {
+      EXPECT_TRUE(boxes.boxes().empty()) << label;
+      EXPECT_EQ(s.data_number(), 102) << label;
+      EXPECT_EQ(s.table().size(), 5001u) << label;
+    } else {
+      ASSERT_EQ(boxes.boxes().size(), 1u) << label;
+      EXPECT_EQ(boxes.boxes()[0].text, warning_text(to_utf8(float_text(row.siz)).c_str())) << label;
+      EXPECT_EQ(s.data_number(), 101) << label;
+    }
+    EXPECT_EQ(in_order(s).size(), static_cast<std::size_t>(s.data_number())) << label;
+    for (const std::string& problem : verify(s).problems)
+      EXPECT_EQ(problem.rfind("I6", 0), 0u) << label << ": " << problem;
+  }
+}
+
 TEST(Insert, FailedGrowthLosesNothingAndTheNextKeyTriesAgain) {
   Store s = fresh();
   for (int k = 0; k < 100; ++k) put(s, i4(k));
   const Snapshot before = snapshot(s);
   BoxCapture boxes;
   {
-    const auto old = set_table_allocation_hook([](std::size_t) { return false; });
+    const AllocationLimit refused(0);
     put(s, i4(100));
-    set_table_allocation_hook(old);
   }
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].text, warning_text("200"));  // the size that could not be had

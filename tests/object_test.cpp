@@ -48,14 +48,15 @@ TEST(Object, AllocAndEgnoreThroughTheVtable) {
   store->get_MemorySize(&n);
   EXPECT_EQ(n, -1);
   siz = 3e9f;
-  store->Alloc(&siz, &built);
+  EXPECT_EQ(store->Alloc(&siz, &built), S_OK);
+  EXPECT_EQ(built, VARIANT_FALSE);
   n = 5;
   EXPECT_EQ(store->get_MemorySize(&n), static_cast<HRESULT>(0x800A0006));
   EXPECT_EQ(n, 0);
   siz = 10.5f;
   EXPECT_EQ(store->Alloc(&siz, &built), S_OK);
   EXPECT_EQ(built, VARIANT_TRUE);
-  store->get_MemorySize(&n);
+  EXPECT_EQ(store->get_MemorySize(&n), S_OK);
   EXPECT_EQ(n, 10);
   store->get_Egnore(&read);
   EXPECT_EQ(read, NOT_EGNORE);

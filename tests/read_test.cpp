@@ -18,12 +18,13 @@ constexpr int kSub = -1;  // a row that calls ReadSub instead of Read
 
 Store filled(const std::vector<LONG>& keys) {
   Store s;
-  s.alloc(100);
+  EXPECT_TRUE(s.alloc(100));
   for (LONG k : keys) {
     std::string payload = "p";
     payload += std::to_string(k);
     s.indata(*i4(k), *text(payload.c_str()));
   }
+  EXPECT_EQ(s.data_number(), static_cast<LONG>(keys.size())) << "a key of the setup was refused";
   return s;
 }
 

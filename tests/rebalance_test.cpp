@@ -16,8 +16,9 @@ constexpr BALANCESTS B = BALANCED, S = SMALLV, G = BIGV;
 
 Store filled(const std::vector<LONG>& keys) {
   Store s;
-  s.alloc(100);
+  EXPECT_TRUE(s.alloc(100));
   for (LONG k : keys) s.indata(*i4(k), *text(""));
+  EXPECT_EQ(s.data_number(), static_cast<LONG>(keys.size())) << "a key of the setup was refused";
   return s;
 }
 
@@ -112,12 +113,14 @@ TEST(Rebalance, InvariantsHoldAfterEveryInsertion) {
   std::mt19937 rng(20261208);
   for (const char* kind : {"random", "ascending", "descending", "duplicates", "mixed"}) {
     Store s;
-    s.alloc(100);
+    ASSERT_TRUE(s.alloc(100));
     const auto keys = sequence(kind, 1500, rng);
     for (std::size_t i = 0; i < keys.size(); ++i) {
       s.indata(*keys[i], *i4(static_cast<LONG>(i)));
       const Report r = verify(s);
       ASSERT_TRUE(r.ok()) << kind << " after key " << i << "\n" << r.text();
+      // An empty tree is trivially sound: each key must have been stored.
+      ASSERT_EQ(r.nodes, i + 1) << kind;
     }
   }
 }
@@ -126,7 +129,7 @@ TEST(Rebalance, InvariantsHoldOverLongSequences) {
   std::mt19937 rng(7);
   for (const char* kind : {"random", "ascending", "descending", "duplicates", "mixed"}) {
     Store s;
-    s.alloc(100);
+    ASSERT_TRUE(s.alloc(100));
     for (const Variant& k : sequence(kind, 100000, rng)) s.indata(*k, *text(""));
     const Report r = verify(s);
     EXPECT_TRUE(r.ok()) << kind << "\n" << r.text();
@@ -144,14 +147,19 @@ TEST(Rebalance, SubtreesUnderSlotZeroStayShallow) {
     random_keys.indata(*r8(std::ldexp(static_cast<double>(rng()), -7)), *empty());
     ascending.indata(*i4(i), *empty());
   }
+  // Every key stored (duplicates included): a store that refused most of them would pass easily.
+  ASSERT_EQ(random_keys.data_number(), n);
+  ASSERT_EQ(ascending.data_number(), n);
   const Report r = verify(random_keys);
   ASSERT_TRUE(r.ok()) << r.text();
+  ASSERT_EQ(r.nodes, static_cast<std::size_t>(n));
   const double bound = 1.45 * std::log2(n + 2.0);
   EXPECT_LE(std::max(r.small_height, r.big_height), bound);
   std::printf("random %d keys: heights under slot 0 %d and %d (bound %.1f)\n", n, r.small_height,
               r.big_height, bound);
   const Report a = verify(ascending);
   ASSERT_TRUE(a.ok()) << a.text();
+  ASSERT_EQ(a.nodes, static_cast<std::size_t>(n));
   EXPECT_EQ(child(ascending.table()[0], Side::small), nil);
   EXPECT_LE(a.big_height, bound);
   std::printf("ascending %d keys: big height under slot 0 %d\n", n, a.big_height);

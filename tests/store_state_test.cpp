@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "host/failure.h"
+#include "seams.h"
 #include "store_view.h"
 #include "values.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 Store constructed() {
   Store s;
-  s.alloc(100);
+  EXPECT_TRUE(s.alloc(100));
   return s;
 }
 
@@ -88,9 +89,10 @@ TEST(StoreState, EgnoreKeepsAnyValueUntilAlloc) {
 
 TEST(StoreState, FailedAllocKeepsTheOldTableWhenMemoryRunsOut) {
   Store s = constructed();
-  const auto old = set_table_allocation_hook([](std::size_t) { return false; });
-  EXPECT_FALSE(s.alloc(5000));
-  set_table_allocation_hook(old);
+  {
+    const AllocationLimit refused(0);
+    EXPECT_FALSE(s.alloc(5000));
+  }
   EXPECT_EQ(s.memory_size(), 5000);  // the size asked for, as the class reports it
   EXPECT_EQ(s.table().size(), 101u);
   EXPECT_TRUE(s.alloc(5000));

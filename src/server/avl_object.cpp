@@ -103,6 +103,9 @@ HRESULT AvlObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
   return dispatch::invoke(*this, id, riid, flags, params, result, excep, arg_error);
 }
 
+// The nine members share one shape: noexcept, the body one function-try-block, and every
+// failure that reaches the end of it turned into the call's status by failed_call().
+
 HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
   if (!Spec || !result) return E_POINTER;
   VariantInit(result);
@@ -113,19 +116,23 @@ HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
   return failed_call();
 }
 
-HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept {
+HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept try {
   if (!Siz || !result) return E_POINTER;
   const Hold hold(this);
   *result = store_.alloc(*Siz) ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
-HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) noexcept {
+HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) noexcept try {
   if (!Getdata || !AddData || !result) return E_POINTER;
   VariantInit(result);
   const Hold hold(this);
   store_.indata(*Getdata, *AddData);
   return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
 HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
@@ -138,18 +145,22 @@ HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
   return failed_call();
 }
 
-HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept {
+HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept try {
   if (!Val) return E_POINTER;
   const Hold hold(this);
   store_.set_egnore(*Val);
   return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
-HRESULT AvlObject::get_Egnore(EGN_MOD* result) noexcept {
+HRESULT AvlObject::get_Egnore(EGN_MOD* result) noexcept try {
   if (!result) return E_POINTER;
   const Hold hold(this);
   *result = store_.egnore();
   return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
 HRESULT AvlObject::get_MemorySize(LONG* result) noexcept try {

@@ -193,13 +193,13 @@ HRESULT store_decimal(void* p, LONG value) {
 
 }  // namespace
 
-HRESULT to_float(const VARIANT& v, FLOAT& out) noexcept {
+HRESULT to_float(const VARIANT& v, FLOAT& out) {
   Scalar n;
   const HRESULT hr = number_of(v, n);
   return FAILED(hr) ? hr : float_of(n, out);
 }
 
-HRESULT to_long(const VARIANT& v, LONG& out) noexcept {
+HRESULT to_long(const VARIANT& v, LONG& out) {
   Scalar n;
   const HRESULT hr = number_of(v, n);
   return FAILED(hr) ? hr : long_of(n, out);

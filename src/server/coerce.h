@@ -10,8 +10,9 @@ namespace quilmar {
 // Each answers S_OK, DISP_E_TYPEMISMATCH (Null, objects, errors, arrays, text that is not a
 // number) or DISP_E_OVERFLOW (out of the target's range). A by-reference argument is read
 // through. A 32-bit float takes NaN as it comes; integers round halves to the even neighbour.
-HRESULT to_float(const VARIANT& v, FLOAT& out) noexcept;
-HRESULT to_long(const VARIANT& v, LONG& out) noexcept;
+// Reading a text may throw std::bad_alloc.
+HRESULT to_float(const VARIANT& v, FLOAT& out);
+HRESULT to_long(const VARIANT& v, LONG& out);
 
 // Writes `value` into the variable that the by-reference argument `ref` names, in that variable's
 // own kind; a Variant variable becomes a 32-bit integer. Answers like the conversions when the

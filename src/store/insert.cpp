@@ -1,5 +1,6 @@
 // Insertion: the walk from slot 0, the duplicate policies, the new node in slot Count, the table's
 // growth by 100 slots, and the two messages.
+#include <cmath>
 #include <new>
 #include <optional>
 #include <utility>
@@ -118,20 +119,30 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
 }
 
 // Makes sure `slot` exists and, when the new node takes the table's last slot, grows the table
-// by 100 slots first, so that a refused growth leaves nothing half written.
+// by 100 slots first, so that a refused growth leaves nothing half written. Sizes are converted
+// only when a growth is due: a refused Alloc may have left AllocSize at any value, and the kept
+// table still takes keys as long as they fit.
 void Store::make_room(std::int32_t slot) {
-  const bool grows = !(count_ < alloc_size_);
-  const float new_size = grows ? alloc_size_ + 100 : alloc_size_;
-  const std::int32_t bound = to_int32(new_size);
-  if (bound > kMaxSlot) throw GrowthRefused{new_size};
-  if (static_cast<std::size_t>(slot) >= tree_.size() || grows) {
-    try {
-      tree_.grow(static_cast<std::size_t>(bound) + 1);
-    } catch (const std::bad_alloc&) {
-      throw GrowthRefused{new_size};
-    }
+  if (!(count_ < alloc_size_)) {
+    const float new_size = alloc_size_ + 100;
+    grow_to(new_size);
+    alloc_size_ = new_size;
+  } else if (static_cast<std::size_t>(slot) >= tree_.size()) {
+    // A refused Alloc kept a table smaller than AllocSize: it grows to the size asked for.
+    grow_to(alloc_size_);
   }
-  alloc_size_ = new_size;
+}
+
+// Extends the table to slots 0..size (rounded); refused when that bound is beyond a slot number
+// or the memory cannot be had.
+void Store::grow_to(float size) {
+  const double bound = std::nearbyint(static_cast<double>(size));
+  if (!(bound >= 0 && bound <= kMaxSlot)) throw GrowthRefused{size};
+  try {
+    tree_.grow(static_cast<std::size_t>(bound) + 1);
+  } catch (const std::bad_alloc&) {
+    throw GrowthRefused{size};
+  }
 }
 
 }  // namespace quilmar

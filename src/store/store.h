@@ -79,6 +79,7 @@ class Store {
 
   void insert(const VARIANT& key, const VARIANT& payload);
   void make_room(std::int32_t slot);
+  void grow_to(float size);
   void prefetch_children(const AVLtree& node) const;
   void rebalance(Slot slot, Side side);
   void rotate(Slot slot, Side side);

@@ -24,6 +24,16 @@ PumpSpy::~PumpSpy() {
   set_event_pump_hook(std::move(previous_));
 }
 
+AllocationHook::AllocationHook(TableAllocationHook hook)
+    : previous_(set_table_allocation_hook(std::move(hook))) {}
+
+AllocationHook::~AllocationHook() {
+  set_table_allocation_hook(std::move(previous_));
+}
+
+AllocationLimit::AllocationLimit(std::size_t slots)
+    : AllocationHook([slots](std::size_t bytes) { return bytes <= slots * sizeof(AVLtree); }) {}
+
 std::string warning_text(const char* alloc_size) {
   return std::string("Quilmar.DLL No Memory.\r\n(AllocSize=") + alloc_size + " Failed)";
 }

@@ -1,12 +1,16 @@
-// Test seams: message boxes captured, event pump calls counted or replaced.
+// Test seams: message boxes captured, event pump calls counted or replaced, table allocations
+// refused. Each is a guard that puts back what was installed before it, however the test ends
+// (a failed ASSERT included), so no seam outlives its test whatever order the tests run in.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "host/event_pump.h"
 #include "host/message_box.h"
+#include "store/node_table.h"
 
 namespace quilmar::test {
 
@@ -21,6 +25,8 @@ class BoxCapture {
  public:
   BoxCapture();
   ~BoxCapture();
+  BoxCapture(const BoxCapture&) = delete;
+  BoxCapture& operator=(const BoxCapture&) = delete;
   const std::vector<Box>& boxes() const { return boxes_; }
   void clear() { boxes_.clear(); }
 
@@ -34,6 +40,8 @@ class PumpSpy {
  public:
   explicit PumpSpy(std::function<void()> during = {});
   ~PumpSpy();
+  PumpSpy(const PumpSpy&) = delete;
+  PumpSpy& operator=(const PumpSpy&) = delete;
   int calls() const { return calls_; }
   void reset() { calls_ = 0; }
   void set_during(std::function<void()> during) { during_ = std::move(during); }
@@ -42,6 +50,25 @@ class PumpSpy {
   int calls_ = 0;
   std::function<void()> during_;
   EventPumpHook previous_;
+};
+
+// Answers the node table's requests for memory with `hook` while it lives.
+class AllocationHook {
+ public:
+  explicit AllocationHook(TableAllocationHook hook);
+  ~AllocationHook();
+  AllocationHook(const AllocationHook&) = delete;
+  AllocationHook& operator=(const AllocationHook&) = delete;
+
+ private:
+  TableAllocationHook previous_;
+};
+
+// Refuses, as an exhausted heap would, every table of more than `slots` slots while it lives
+// (0: every table), so large sizes run their failure paths without using the memory.
+class AllocationLimit : public AllocationHook {
+ public:
+  explicit AllocationLimit(std::size_t slots);
 };
 
 // The warning box's text for an AllocSize as the store writes it.

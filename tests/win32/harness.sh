@@ -13,6 +13,13 @@
 #   harness.sh script WATCHER PRELUDE VBS [HOST BITS]
 #                                               a VBScript client run by cscript (or HOST) under
 #                                               the box watcher, in a BITS-bit process
+#
+# EXPECTED is the folder of expected registry states (registry/): one file per state and view,
+# named REGISTERED.BITS-bit-view.txt, where REGISTERED is win32, win64 or both and BITS the
+# bitness of the process looking; @DLL32@ and @DLL64@ stand for the files' Windows paths.
+#
+# Every wine call is checked: a program that did not run, or ran and failed, is a test failure
+# with its status and its output, never an empty answer.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 wine_run="$here/../../scripts/wine-run.sh"
@@ -23,8 +30,36 @@ fail() {
   failed=1
 }
 
+# One wine call: its standard output (carriage returns removed) in $wine_out, its error output in
+# $wine_err and its status in $wine_status; the call's own status is always 0, so that a caller
+# under `set -e` decides what a failure means.
+wine_out="" wine_err="" wine_status=0
+wine_call() {
+  local err
+  err="$(mktemp)"
+  wine_status=0
+  wine_out="$("$wine_run" "$@" 2>"$err" | tr -d '\r')" || wine_status=$?
+  wine_err="$(tr -d '\r' <"$err")"
+  rm -f "$err"
+}
+
+# What a failed wine call said, for a failure message.
+wine_said() {
+  printf 'status %d; output: %s; errors: %s' "$wine_status" "${wine_out:-(none)}" \
+    "${wine_err:-(none)}"
+}
+
+# A wine call that must succeed; its output in $wine_out. A failure ends the test: what follows
+# would check nothing.
+wine_must() {
+  wine_call "$@"
+  [ "$wine_status" -eq 0 ] || { echo "FAIL: $* did not run: $(wine_said)" >&2; exit 1; }
+}
+
 windows_path() {
-  "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'
+  wine_must winepath -w "$1"
+  [ -n "$wine_out" ] || { echo "FAIL: winepath gave no path for $1" >&2; exit 1; }
+  printf '%s\n' "$wine_out"
 }
 
 check_exports() {
@@ -56,69 +91,80 @@ system_program() {
 
 # The registry under each of our roots as lines "key|name|type|data" (a key alone: "key"), as a
 # process of the given bitness (32 or 64, in a 64-bit prefix) sees it; without one, as reg does.
-# (Wine's reg /reg:32 does not find the keys that both views share.)
+# (Wine's reg /reg:32 does not find the keys that both views share.) A root that is not there
+# adds nothing; reg failing in any other way ends the test.
 registry_dump() {
   local root reg=reg
   [ -z "${1:-}" ] || reg="$(system_program "$1" reg.exe)"
   for root in 'CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}' 'Quilmar.clsAVLt' \
       'TypeLib\{24CECA7A-C296-403C-8BAE-D3A4E486F939}' \
       'Interface\{6B639371-3311-4051-9729-7342867E85BE}'; do
-    "$wine_run" "$reg" query "HKEY_CLASSES_ROOT\\$root" /s 2>/dev/null | tr -d '\r' |
-      awk -F '    ' '/^HKEY/ {key = $0; print key; next}
-                     /^    / {print key "|" $2 "|" $3 "|" $4}' || true
+    reg_query "$reg" "HKEY_CLASSES_ROOT\\$root" /s
+    awk -F '    ' '/^HKEY/ {key = $0; print key; next}
+                   /^    / {print key "|" $2 "|" $3 "|" $4}' <<<"$wine_out"
   done
 }
 
-# What one registry view should hold, from the EXPECTED file: CLASS is the file this view's class
-# leads to (empty: no class here), ANY_CLASS is non-empty when either view has the class (the
-# programmatic identifier is shared), and each further PLATFORM=FILE is an entry of the type
-# library (its key and the interface's entries are shared). Windows paths go through ENVIRON, as
-# awk would read their backslashes as escapes.
-expected_view() {
-  local expected="$1"
-  CLASS="$2" ANY_CLASS="$3" ENTRIES="$(printf '%s\n' "${@:4}")" awk '
-    function put(line, from, to,   at) {
-      while ((at = index(line, from)) > 0)
-        line = substr(line, 1, at - 1) to substr(line, at + length(from))
-      return line
-    }
-    function flush(   e, i, pair, eq) {
-      for (e = 1; e <= count; ++e) {
-        eq = index(entry[e], "=")
-        for (i = 1; i <= held; ++i) {
-          pair = put(group[i], "@PLATFORM@", substr(entry[e], 1, eq - 1))
-          print put(pair, "@DLL@", substr(entry[e], eq + 1))
-        }
-      }
-      held = 0
-    }
-    BEGIN { count = split(ENVIRON["ENTRIES"], entry, "\n") }
-    /@PLATFORM@/ { group[++held] = $0; next }
-    { flush() }
-    /^HKEY_CLASSES_ROOT\\CLSID\\/ { if (ENVIRON["CLASS"] != "") print put($0, "@DLL@", ENVIRON["CLASS"]); next }
-    /^HKEY_CLASSES_ROOT\\Quilmar\.clsAVLt/ { if (ENVIRON["ANY_CLASS"] != "") print; next }
-    { if (count > 0) print }
-    END { flush() }' "$expected"
+# REG query KEY [OPTIONS], REG being the reg program to run; the answer in $wine_out, empty when
+# the key is not there. Any other failure (reg not started, timed out, refused) ends the test
+# with what reg said.
+reg_query() {
+  wine_call "$1" query "${@:2}"
+  [ "$wine_status" -ne 0 ] || return 0
+  if [ "$wine_status" -eq 1 ] &&
+      [ "$wine_out" = "reg: Unable to find the specified registry key" ]; then
+    wine_out=""
+    return 0
+  fi
+  echo "FAIL: reg query ${*:2} did not answer: $(wine_said)" >&2
+  exit 1
+}
+
+# The registry state that the EXPECTED file NAME describes, with the files' paths filled in
+# (dll32 and dll64 of the caller); NAME none is the state with nothing registered.
+expected_state() {
+  [ "$2" != none ] || return 0
+  local text
+  text="$(<"$1/$2.txt")"
+  text="${text//@DLL32@/"${dll32:-}"}"
+  printf '%s\n' "${text//@DLL64@/"${dll64:-}"}"
+}
+
+# Compares the registry, as registry_dump [BITS] reads it, with the state EXPECTED/NAME.
+expect_registry() {
+  local what="$1" expected="$2" name="$3" bits="${4:-}" got want
+  want="$(expected_state "$expected" "$name")"
+  got="$(registry_dump $bits)" || { fail "$what: the registry could not be read"; return 0; }
+  diff -u <(printf '%s\n' "$want") <(printf '%s\n' "$got") || fail "$what"
 }
 
 check_registration() {
-  local dll expected
+  local dll expected="$2" platform="$3"
   dll="$(windows_path "$1")"
-  expected="$(expected_view "$2" "$dll" yes "$3=$dll")"
-  if [ "$3" = win64 ]; then
+  local dll32="" dll64=""
+  if [ "$platform" = win64 ]; then dll64="$dll"; else dll32="$dll"; fi
+  local bits="${platform#win}" view32=no
+  if [ "$platform" = win64 ]; then
+    # The 32-bit view is read by 32-bit programs, which some machines cannot run at all.
+    if "$here/../../scripts/runs-32bit.sh"; then
+      view32=yes
+    else
+      echo "SKIPPED: the 32-bit registry view (this machine runs no 32-bit programs)"
+    fi
+  fi
+  if [ "$view32" = yes ]; then
     # A 32-bit file that an earlier run left registered would show in the shared keys.
+    reg_query "$(system_program 32 reg.exe)" \
+      'HKEY_CLASSES_ROOT\CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}\InprocServer32' /ve
     local stale
-    stale="$("$wine_run" "$(system_program 32 reg.exe)" query \
-               'HKEY_CLASSES_ROOT\CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}\InprocServer32' /ve \
-               2>/dev/null | tr -d '\r' | sed -n 's/^    (Default)    REG_SZ    //p')" || true
+    stale="$(sed -n 's/^    (Default)    REG_SZ    //p' <<<"$wine_out")"
     [ -z "$stale" ] || regsvr 32 /u "$stale"
   fi
   "$wine_run" regsvr32 /s "$dll" || fail "regsvr32 returned $?"
-  diff -u <(echo "$expected") <(registry_dump) || fail "registry after regsvr32"
+  expect_registry "registry after regsvr32" "$expected" "$platform.$bits-bit-view"
   "$wine_run" regsvr32 /u /s "$dll" || fail "regsvr32 /u returned $?"
-  local left
-  left="$(registry_dump; [ "$3" = win32 ] || registry_dump 32)"
-  [ -z "$left" ] || fail "left after regsvr32 /u: $left"
+  expect_registry "left after regsvr32 /u" "$expected" none
+  [ "$view32" = no ] || expect_registry "left after regsvr32 /u, 32-bit view" "$expected" none 32
   "$wine_run" regsvr32 /u /s "$dll" || fail "regsvr32 /u of what is gone returned $?"
   # The clients that run next need it registered.
   "$wine_run" regsvr32 /s "$dll" || fail "regsvr32 again returned $?"
@@ -137,55 +183,55 @@ check_side_by_side() {
   dll32="$(windows_path "$2")"
   probe="$(windows_path "$4")"
 
-  # The registry's two views: the files the class leads to in each (empty: none), then the type
-  # library's entries.
+  # Both registry views in the state where REGISTERED (win32, win64, both or none) is registered.
   expect_state() {
-    local what="$1" class64="$2" class32="$3"
-    shift 3
-    diff -u <(expected_view "$expected" "$class64" "$class64$class32" "$@") <(registry_dump 64) ||
-      fail "$what: the 64-bit view"
-    diff -u <(expected_view "$expected" "$class32" "$class64$class32" "$@") <(registry_dump 32) ||
-      fail "$what: the 32-bit view"
+    local what="$1" registered="$2" bits name
+    for bits in 64 32; do
+      name="$registered.$bits-bit-view"
+      [ "$registered" != none ] || name=none
+      expect_registry "$what: the $bits-bit view" "$expected" "$name" "$bits"
+    done
   }
   # The bitnesses whose script host creates the object; the others get error 429.
   expect_creators() {
-    local what="$1" bits got want
+    local what="$1" bits want
     for bits in 64 32; do
       want="error 429"
       [[ " ${*:2} " != *" $bits "* ]] || want="created Ver1.06"
       want="PROBE: $([ "$bits" = 64 ] && echo AMD64 || echo x86) $want"
-      got="$("$wine_run" "$(system_program "$bits" cscript.exe)" //nologo "$probe" | tr -d '\r')"
-      [ "$got" = "$want" ] || fail "$what: $bits-bit cscript said \"$got\", not \"$want\""
+      wine_call "$(system_program "$bits" cscript.exe)" //nologo "$probe"
+      [ "$wine_status" -eq 0 ] && [ "$wine_out" = "$want" ] ||
+        fail "$what: $bits-bit cscript, not \"$want\": $(wine_said)"
     done
   }
 
   # Each order of registering, then each file unregistered while the other stays.
   regsvr 64 "$dll64"
   regsvr 32 "$dll32"
-  expect_state "64-bit, then 32-bit registered" "$dll64" "$dll32" "win32=$dll32" "win64=$dll64"
+  expect_state "64-bit, then 32-bit registered" both
   expect_creators "both registered" 64 32
   regsvr 32 /u "$dll32"
-  expect_state "64-bit, then 32-bit; 32-bit unregistered" "$dll64" "" "win64=$dll64"
+  expect_state "64-bit, then 32-bit; 32-bit unregistered" win64
   expect_creators "64-bit, then 32-bit; 32-bit unregistered" 64
   regsvr 32 "$dll32"
   regsvr 64 /u "$dll64"
-  expect_state "64-bit, then 32-bit; 64-bit unregistered" "" "$dll32" "win32=$dll32"
+  expect_state "64-bit, then 32-bit; 64-bit unregistered" win32
   expect_creators "64-bit, then 32-bit; 64-bit unregistered" 32
   regsvr 64 "$dll64"
   regsvr 64 /u "$dll64"
-  expect_state "32-bit, then 64-bit; 64-bit unregistered" "" "$dll32" "win32=$dll32"
+  expect_state "32-bit, then 64-bit; 64-bit unregistered" win32
   expect_creators "32-bit, then 64-bit; 64-bit unregistered" 32
   regsvr 64 "$dll64"
   regsvr 32 /u "$dll32"
-  expect_state "32-bit, then 64-bit; 32-bit unregistered" "$dll64" "" "win64=$dll64"
+  expect_state "32-bit, then 64-bit; 32-bit unregistered" win64
   expect_creators "32-bit, then 64-bit; 32-bit unregistered" 64
   regsvr 64 /u "$dll64"
-  expect_state "both unregistered" "" ""
+  expect_state "both unregistered" none
   expect_creators "both unregistered"
   # The clients that run next need both.
   regsvr 32 "$dll32"
   regsvr 64 "$dll64"
-  expect_state "32-bit, then 64-bit registered" "$dll64" "$dll32" "win32=$dll32" "win64=$dll64"
+  expect_state "32-bit, then 64-bit registered" both
 }
 
 # The script runs with the prelude in front; it passes when cscript printed the summary line
@@ -204,6 +250,18 @@ check_script() {
   diff -u <(sed -n "s/^' box: //p" "$script") <(sed -n 's/^BOX: //p' <<<"$log") ||
     fail "message boxes"
 }
+
+# One wineserver for all of this run's wine calls, so that none of them races a server that is
+# exiting; it is stopped (the registry saved) however the run ends.
+if [ "${1:-}" != exports ]; then
+  "$wine_run" --hold-server
+  release_server() {
+    "$wine_run" --release-server || { echo "FAIL: the wineserver was not stopped" >&2; exit 1; }
+  }
+  trap release_server EXIT
+  trap 'exit 143' TERM INT
+  export QUILMAR_WINESERVER_HELD=1
+fi
 
 case "${1:-}" in
   exports) check_exports "$2" "$3" "${4:-}" ;;

@@ -16,4 +16,9 @@ s.Indata ""
 CheckEq s.DataNumber, 0, "the empty text is not stored"
 s.Indata "kept"
 CheckEq s.DataNumber, 1, "the store goes on"
+
+' An Alloc refused for its size keeps the table, which goes on taking keys with no box.
+CheckEq s.Alloc(3E+09), False, "Alloc 3E+09 refused"
+s.Indata "k"
+CheckEq s.DataNumber, 2, "a key stored after the refused Alloc"
 Finish
