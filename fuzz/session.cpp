@@ -13,10 +13,11 @@
 #include "host/message_box.h"
 #include "model.h"
 #include "server/avl_object.h"
+#include "store/links.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "value_maker.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::fuzz {
 
@@ -59,10 +60,6 @@ void trace(int depth, const char* format, ...) {
 
 bool same_float(float a, float b) {
   return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
-}
-
-long slot_of(float link) {
-  return link < 0 ? -1 : std::lrint(link);
 }
 
 struct Shown {
@@ -163,7 +160,7 @@ class Session {
   void finish() {
     if (obj_) release_and_check();
     model_.reset();
-    expect(values_.probe().refs() == 1, "a stored object's reference was not released");
+    expect(values_.probe().refs == 1, "a stored object's reference was not released");
   }
 
   // One call, decoded from the input. Nested calls (depth > 0) run inside the event pump of a
@@ -277,7 +274,7 @@ class Session {
   // Everything observable after a call: the tree's invariants and the store against the model.
   void check() {
     const Store& s = store();
-    const test::Report r = test::verify(s);
+    const Report r = verify(s);
     for (const std::string& p : r.problems) {
       // A refused Alloc leaves AllocSize out of step with the table by design.
       if (p.rfind("I6", 0) == 0 && model_.out_of_step()) continue;
@@ -298,7 +295,7 @@ class Session {
                 test::describe(*model_.slots[i].key) + ", " +
                 test::describe(*model_.slots[i].payload));
     }
-    const std::vector<std::size_t> order = test::in_order(s);
+    const std::vector<std::size_t> order = in_order(s);
     expect(order.size() == model_.order.size(), "the tree holds another number of keys");
     for (std::size_t i = 0; i < order.size(); ++i)
       expect(order[i] == static_cast<std::size_t>(model_.order[i]),
@@ -394,13 +391,12 @@ class Session {
   int pumps_due(MODEVAL asked) const {
     const NodeTable& t = store().table();
     if (model_.read_mode == FAULT || t.size() == 0) return 0;
-    const auto link = [&t](long slot, bool small) {
-      return slot_of(small ? t[static_cast<std::size_t>(slot)].Small
-                           : t[static_cast<std::size_t>(slot)].Big);
+    const auto link = [&t](Slot slot, bool small) {
+      return child(t[static_cast<std::size_t>(slot)], small ? Side::small : Side::big);
     };
-    const auto descent = [&](long from, bool small) {
+    const auto descent = [&](Slot from, bool small) {
       int calls = 1;
-      for (long n = link(from, small); n >= 0; n = link(n, small)) ++calls;
+      for (Slot n = link(from, small); n != nil; n = link(n, small)) ++calls;
       return calls;
     };
     switch (asked) {
@@ -408,8 +404,8 @@ class Session {
       case END_READ: return descent(0, false);
       case READ_NEXT:
       case READ_BACK: {
-        const long down = link(slot_of(model_.cursor), asked == READ_BACK);
-        return down < 0 ? 0 : descent(down, asked == READ_NEXT);
+        const Slot down = link(to_slot(model_.cursor), asked == READ_BACK);
+        return down == nil ? 0 : descent(down, asked == READ_NEXT);
       }
       default: return 0;
     }

@@ -76,7 +76,7 @@ Store::Put Store::put_item(const VARIANT& key, const VARIANT& payload) {
 }
 
 void Store::land(Slot slot) noexcept {
-  current_index_ = static_cast<float>(slot);
+  set_cursor(slot);
   if (read_mode_ == FAULT) read_mode_ = WRITE_DATA;
 }
 

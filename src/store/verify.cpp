@@ -1,17 +1,13 @@
-#include "verifier.h"
+#include "store/verify.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "store_view.h"
+#include "store/links.h"
 
-namespace quilmar::test {
+namespace quilmar {
 namespace {
-
-long slot(float link) {
-  return link < 0 ? -1 : std::lrint(link);
-}
 
 struct Checker {
   const Store& store;
@@ -43,19 +39,19 @@ struct Checker {
     seen[n] = true;
     ++r.nodes;
     const AVLtree& node = t[n];
-    expect(slot(node.Parent) == parent, "I3 links: Parent does not name the parent", n);
+    expect(quilmar::parent(node) == parent, "I3 links: Parent does not name the parent", n);
     expect(static_cast<float>(n) < store.count(), "I4 reach: a node beyond Count", n);
-    const int hs = walk(slot(node.Small), n);
+    const int hs = walk(child(node, Side::small), n);
     order.push_back(static_cast<std::size_t>(n));
-    const int hb = walk(slot(node.Big), n);
+    const int hb = walk(child(node, Side::big), n);
     if (n == 0) {
       r.small_height = hs;
       r.big_height = hb;
-      expect(node.Balance == BALANCED, "I2 balance: slot 0 is not BALANCED", n);
+      expect(balance(node) == BALANCED, "I2 balance: slot 0 is not BALANCED", n);
     } else {
       const BALANCESTS want = hs == hb ? BALANCED : hs > hb ? SMALLV : BIGV;
       expect(std::abs(hs - hb) <= 1, "I2 balance: subtree heights differ by more than one", n);
-      expect(node.Balance == want, "I2 balance: Balance does not name the higher side", n);
+      expect(balance(node) == want, "I2 balance: Balance does not name the higher side", n);
     }
     return 1 + std::max(hs, hb);
   }
@@ -89,7 +85,7 @@ Report verify(const Store& store) {
   c.expect(static_cast<double>(t.size()) == std::nearbyint(static_cast<double>(alloc)) + 1,
            "I6 count: the table does not have AllocSize + 1 slots", -1);
   if (count > 0 && t.size() > 0) {
-    c.expect(slot(t[0].Parent) == -1, "I3 links: slot 0 has a parent", 0);
+    c.expect(parent(t[0]) == nil, "I3 links: slot 0 has a parent", 0);
     c.walk(0, -1);
     c.check_order();
   }
@@ -107,4 +103,9 @@ std::vector<std::size_t> in_order(const Store& store) {
   return c.order;
 }
 
-}  // namespace quilmar::test
+bool is_free(const AVLtree& r) {
+  return links_clear(r) && r.Data.vt == VT_BSTR && SysStringLen(r.Data.bstrVal) == 0 &&
+         r.SubData.vt == VT_BSTR && SysStringLen(r.SubData.bstrVal) == 0;
+}
+
+}  // namespace quilmar

@@ -1,6 +1,6 @@
-// An invariant checker for the store, written apart from the algorithms it checks. It reports
-// rather than aborts: tests assert on the report, the fuzzer aborts on it. Messages cite the
-// invariants numbered in store.h.
+// An invariant checker for the store, written apart from the algorithms it checks and built into
+// none of the shipped binaries. It reports rather than aborts: tests assert on the report, the
+// fuzzer aborts on it. Messages cite the invariants numbered in store.h.
 #pragma once
 
 #include <string>
@@ -8,7 +8,7 @@
 
 #include "store/store.h"
 
-namespace quilmar::test {
+namespace quilmar {
 
 struct Report {
   std::vector<std::string> problems;
@@ -24,4 +24,7 @@ Report verify(const Store& store);
 // The slots in ascending key order, by the tree's links (not by the store's reading code).
 std::vector<std::size_t> in_order(const Store& store);
 
-}  // namespace quilmar::test
+// True when the record is free (I5): -1 links, "" key and payload, BALANCED.
+bool is_free(const AVLtree& r);
+
+}  // namespace quilmar
