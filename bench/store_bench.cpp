@@ -9,6 +9,7 @@
 #include "host/event_pump.h"
 #include "peers.h"
 #include "quilmar/quilmar.h"
+#include "server/members.h"
 
 namespace quilmar::bench {
 namespace {
@@ -117,7 +118,8 @@ void invoke_call(benchmark::State& state) {
   DISPPARAMS none = {};
   for (auto _ : state) {
     VARIANT result;
-    store->Invoke(0x68030001, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    store->Invoke(dispid::DataNumber, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                  nullptr);
     benchmark::DoNotOptimize(result);
   }
   store->Release();
@@ -160,7 +162,7 @@ void invoke_indata(benchmark::State& state) {
     args[0].pvarVal = payload;
     DISPPARAMS params = {args, nullptr, 2, 0};
     VARIANT result;
-    store->Invoke(0x60030009, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+    store->Invoke(dispid::Indata, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
   });
 }
 

@@ -16,6 +16,7 @@
 #include "seams.h"
 #include "server/avl_object.h"
 #include "server/coerce.h"
+#include "server/members.h"
 #include "store/node_table.h"
 #include "store_view.h"
 #include "values.h"
@@ -424,9 +425,6 @@ Invoked invoke(_clsAVLt* obj, DISPID id, WORD flags, std::vector<VARIANT> args) 
   return out;
 }
 
-constexpr DISPID kRead = 0x60030005, kAlloc = 0x60030008, kIndata = 0x60030009,
-                 kEgnore = 0x68030003;
-
 // What a script passes for an argument it leaves out.
 bool left_out(const VARIANT& v) {
   const VARIANT* r = &v;
@@ -447,7 +445,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         const Snapshot before = snapshot(o.store());
         boxes.clear();
         Argument key(kind, passing);
-        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {key.arg, *text("p")});
+        const Invoked r = invoke(o.obj, dispid::Indata, DISPATCH_METHOD, {key.arg, *text("p")});
         const bool stored = kind.key_stored && passing != Passing::reference_to_nothing;
         EXPECT_EQ(r.hr, left_out(key.arg) ? DISP_E_PARAMNOTOPTIONAL : S_OK) << "key " << label;
         EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "key " << label;
@@ -459,7 +457,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         Object o;
         boxes.clear();
         Argument payload(kind, passing);
-        const Invoked r = invoke(o.obj, kIndata, DISPATCH_METHOD, {*i4(1000), payload.arg});
+        const Invoked r = invoke(o.obj, dispid::Indata, DISPATCH_METHOD, {*i4(1000), payload.arg});
         const bool stored = left_out(payload.arg) || platform_copies(payload.arg);
         EXPECT_EQ(r.hr, S_OK) << "payload " << label;
         EXPECT_EQ(o.data_number(), stored ? 4 : 3) << "payload " << label;
@@ -472,7 +470,7 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         Argument siz(kind, passing);
         FLOAT want = 100000;
         const HRESULT converts = left_out(siz.arg) ? S_OK : to_float(siz.arg, want);
-        const Invoked r = invoke(o.obj, kAlloc, DISPATCH_METHOD, {siz.arg});
+        const Invoked r = invoke(o.obj, dispid::Alloc, DISPATCH_METHOD, {siz.arg});
         EXPECT_EQ(r.hr, converts) << "Siz " << label;
         if (SUCCEEDED(converts)) {
           const float got = o.store().alloc_size();
@@ -488,8 +486,8 @@ TEST(BadInput, EveryKindAsEveryArgumentThroughInvoke) {
         LONG want = 0;
         const HRESULT converts = to_long(value.arg, want);
         const Snapshot before = snapshot(o.store());
-        const Invoked read = invoke(o.obj, kRead, DISPATCH_METHOD, {value.arg});
-        const Invoked put = invoke(o.obj, kEgnore, DISPATCH_PROPERTYPUT, {value.arg});
+        const Invoked read = invoke(o.obj, dispid::Read, DISPATCH_METHOD, {value.arg});
+        const Invoked put = invoke(o.obj, dispid::Egnore, DISPATCH_PROPERTYPUT, {value.arg});
         const HRESULT missing = left_out(value.arg) ? DISP_E_PARAMNOTOPTIONAL : converts;
         EXPECT_EQ(read.hr, missing) << "Spec " << label;
         EXPECT_EQ(put.hr, missing) << "Egnore " << label;

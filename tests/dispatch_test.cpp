@@ -12,6 +12,7 @@
 #include "host/failure.h"
 #include "seams.h"
 #include "server/coerce.h"
+#include "server/members.h"
 #include "values.h"
 
 namespace quilmar::test {
@@ -122,9 +123,14 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
     const char* name;
     DISPID id;
   } rows[] = {
-      {"Read", 0x60030005},       {"ALLOC", 0x60030008},      {"indata", 0x60030009},
-      {"ReadSub", 0x6003000A},    {"Egnore", 0x68030003},     {"memorysize", 0x68030002},
-      {"DataNumber", 0x68030001}, {"getVERSION", 0x68030000},
+      {"Read", dispid::Read},
+      {"ALLOC", dispid::Alloc},
+      {"indata", dispid::Indata},
+      {"ReadSub", dispid::ReadSub},
+      {"Egnore", dispid::Egnore},
+      {"memorysize", dispid::MemorySize},
+      {"DataNumber", dispid::DataNumber},
+      {"getVERSION", dispid::GetVersion},
   };
   for (const auto& row : rows) EXPECT_EQ(id_of(o.p, row.name), row.id) << row.name;
 
@@ -141,7 +147,7 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
   LPOLESTR names[] = {indata.data(), add.data(), get.data(), read_param.data()};
   DISPID ids[4] = {};
   EXPECT_EQ(o->GetIDsOfNames(IID_NULL, names, 4, 0, ids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(ids[0], 0x60030009);
+  EXPECT_EQ(ids[0], dispid::Indata);
   EXPECT_EQ(ids[1], 1);
   EXPECT_EQ(ids[2], 0);
   EXPECT_EQ(ids[3], DISPID_UNKNOWN);  // Spec belongs to Read
@@ -275,7 +281,7 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   Object o;
   EXPECT_EQ(invoke(o.p, 0x12345, kScriptGet, {}).hr, DISP_E_MEMBERNOTFOUND);
   DISPPARAMS none = {};
-  EXPECT_EQ(o->Invoke(0x68030002, IID_IDispatch, 0, kGet, &none, nullptr, nullptr, nullptr),
+  EXPECT_EQ(o->Invoke(dispid::MemorySize, IID_IDispatch, 0, kGet, &none, nullptr, nullptr, nullptr),
             DISP_E_UNKNOWNINTERFACE);
 }
 
@@ -407,7 +413,7 @@ TEST(Dispatch, AFailureLeavesTheObjectUsable) {
   EXPECT_EQ(r.description, T("Overflow"));
   EXPECT_EQ(r.result->vt, VT_EMPTY);
   DISPPARAMS none = {};
-  EXPECT_EQ(o->Invoke(0x68030002, IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr),
+  EXPECT_EQ(o->Invoke(dispid::MemorySize, IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr),
             DISP_E_EXCEPTION);  // without EXCEPINFO too
   EXPECT_EQ(get_long(o.p, "DataNumber"), 0);
   EXPECT_EQ(invoke(o.p, "Alloc", kMethod, {*i4(10)}).hr, S_OK);
@@ -424,7 +430,7 @@ TEST(Dispatch, InvokeHoldsTheObjectWhenTheClientReleasesItMidCall) {
   PumpSpy pump([&] {
     if (!std::exchange(released, true)) d->Release();
   });
-  const Outcome r = invoke(d, 0x60030005, kMethod, {*i4(START_READ)});
+  const Outcome r = invoke(d, dispid::Read, kMethod, {*i4(START_READ)});
   EXPECT_EQ(r.hr, S_OK);
   EXPECT_TRUE(released);
   EXPECT_EQ(DllCanUnloadNow(), S_OK);  // gone once the call returned

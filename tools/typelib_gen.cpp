@@ -20,8 +20,15 @@
 #include <vector>
 
 #include "quilmar/quilmar.h"
+#include "server/members.h"
 
 using Microsoft::WRL::ComPtr;
+using quilmar::members::Default;
+using quilmar::members::Interface;
+using quilmar::members::Kind;
+using quilmar::members::kMembers;
+using quilmar::members::Member;
+using quilmar::members::Param;
 
 namespace {
 
@@ -56,47 +63,9 @@ struct EnumType {
   std::vector<Constant> members;
 };
 
-// The kinds of value the interface's members pass.
-enum class Kind { Variant, Float, Boolean, Long, String, Modeval, EgnMod };
-
-enum class Fallback { None, HundredThousand, EmptyText };
-
-struct Param {
-  const char* name;  // nullptr: unnamed in the library
-  Kind kind;
-  Fallback fallback = Fallback::None;
-};
-
-struct Member {
-  MEMBERID id;
-  INVOKEKIND invoke;
-  const char* name;
-  std::vector<Param> params;  // each passed by reference, in and out
-  bool has_result;
-  Kind result = Kind::Variant;  // passed by reference: out, the call's value
-};
-
-const std::vector<Member> kMembers = {
-    {0x60030005, INVOKE_FUNC, "Read", {{"Spec", Kind::Modeval}}, true, Kind::Variant},
-    {0x60030008,
-     INVOKE_FUNC,
-     "Alloc",
-     {{"Siz", Kind::Float, Fallback::HundredThousand}},
-     true,
-     Kind::Boolean},
-    {0x60030009,
-     INVOKE_FUNC,
-     "Indata",
-     {{"Getdata", Kind::Variant}, {"AddData", Kind::Variant, Fallback::EmptyText}},
-     true,
-     Kind::Variant},
-    {0x6003000A, INVOKE_FUNC, "ReadSub", {}, true, Kind::Variant},
-    {0x68030003, INVOKE_PROPERTYPUT, "Egnore", {{nullptr, Kind::EgnMod}}, false},
-    {0x68030003, INVOKE_PROPERTYGET, "Egnore", {}, true, Kind::EgnMod},
-    {0x68030002, INVOKE_PROPERTYGET, "MemorySize", {}, true, Kind::Long},
-    {0x68030001, INVOKE_PROPERTYGET, "DataNumber", {}, true, Kind::Long},
-    {0x68030000, INVOKE_PROPERTYGET, "GetVersion", {}, true, Kind::String},
-};
+// The member table says how to call; the library says it with the same values.
+static_assert(INVOKE_FUNC == DISPATCH_METHOD && INVOKE_PROPERTYGET == DISPATCH_PROPERTYGET &&
+              INVOKE_PROPERTYPUT == DISPATCH_PROPERTYPUT);
 
 const std::array<EnumType, 3> kEnums = {{
     {"MODEVAL",
@@ -249,7 +218,7 @@ class Writer {
   }
 
   void fill_interface();
-  void add_function(UINT index, const Member& member, TypeDescs& types);
+  void add_function(UINT index, UINT vtable_entry, const Member& member, TypeDescs& types);
   void fill_coclass() {
     const HREFTYPE ref = reference(coclass_.Get(), iface_.Get());
     check(coclass_->AddImplType(0, ref), "AddImplType");
@@ -273,13 +242,14 @@ class TypeDescs {
   TYPEDESC pointer_to(Kind kind) {
     TYPEDESC& target = targets_.emplace_back();
     switch (kind) {
-      case Kind::Variant: target.vt = VT_VARIANT; break;
-      case Kind::Float: target.vt = VT_R4; break;
-      case Kind::Boolean: target.vt = VT_BOOL; break;
-      case Kind::Long: target.vt = VT_I4; break;
-      case Kind::String: target.vt = VT_BSTR; break;
-      case Kind::Modeval: target = user_defined(modeval_); break;
-      case Kind::EgnMod: target = user_defined(egn_mod_); break;
+      case Kind::none: throw std::logic_error("a parameter of no kind");
+      case Kind::variant: target.vt = VT_VARIANT; break;
+      case Kind::float32: target.vt = VT_R4; break;
+      case Kind::boolean: target.vt = VT_BOOL; break;
+      case Kind::long32: target.vt = VT_I4; break;
+      case Kind::text: target.vt = VT_BSTR; break;
+      case Kind::modeval: target = user_defined(modeval_); break;
+      case Kind::egn_mod: target = user_defined(egn_mod_); break;
     }
     TYPEDESC pointer{};
     pointer.vt = VT_PTR;
@@ -303,12 +273,12 @@ class TypeDescs {
 // The default of an optional parameter, as the library stores it.
 class DefaultValue {
  public:
-  explicit DefaultValue(Fallback fallback) {
+  explicit DefaultValue(Default fallback) {
     desc_.cBytes = sizeof desc_;
     VariantInit(&desc_.varDefaultValue);
-    if (fallback == Fallback::HundredThousand) {
+    if (fallback == Default::alloc_size) {
       desc_.varDefaultValue.vt = VT_R4;
-      desc_.varDefaultValue.fltVal = 100000.0f;
+      desc_.varDefaultValue.fltVal = quilmar::members::kDefaultAllocSize;
     } else {
       desc_.varDefaultValue.vt = VT_BSTR;
       desc_.varDefaultValue.bstrVal = SysAllocString(L"");
@@ -336,25 +306,30 @@ void Writer::fill_interface() {
 
   TypeDescs types(reference(iface_.Get(), enums_[0].Get()),
                   reference(iface_.Get(), enums_[1].Get()));
+  // A row's entry follows those of every row before it: an interface derived from another
+  // continues its base's table.
   UINT index = 0;
-  for (const Member& member : kMembers) add_function(index++, member, types);
+  for (UINT row = 0; row < std::size(kMembers); ++row)
+    if (kMembers[row].iface == Interface::clsAVLt)
+      add_function(index++, kInheritedEntries + row, kMembers[row], types);
 }
 
-void Writer::add_function(UINT index, const Member& member, TypeDescs& types) {
+void Writer::add_function(UINT index, UINT vtable_entry, const Member& member, TypeDescs& types) {
   std::vector<ELEMDESC> params;
   std::deque<DefaultValue> defaults;
   std::vector<Wide> names{Wide(member.name)};
-  for (const Param& param : member.params) {
+  for (UINT p = 0; p < member.count(); ++p) {
+    const Param& param = member.params[p];
     ELEMDESC& elem = params.emplace_back();
     elem.tdesc = types.pointer_to(param.kind);
     elem.paramdesc.wParamFlags = PARAMFLAG_FIN | PARAMFLAG_FOUT;
-    if (param.fallback != Fallback::None) {
+    if (param.fallback != Default::none) {
       elem.paramdesc.wParamFlags |= PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
       elem.paramdesc.pparamdescex = defaults.emplace_back(param.fallback).get();
     }
     if (param.name) names.emplace_back(param.name);
   }
-  if (member.has_result) {
+  if (member.result != Kind::none) {
     ELEMDESC& elem = params.emplace_back();
     elem.tdesc = types.pointer_to(member.result);
     elem.paramdesc.wParamFlags = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
@@ -364,10 +339,10 @@ void Writer::add_function(UINT index, const Member& member, TypeDescs& types) {
   desc.memid = member.id;
   desc.lprgelemdescParam = params.data();
   desc.funckind = FUNC_PUREVIRTUAL;
-  desc.invkind = member.invoke;
+  desc.invkind = static_cast<INVOKEKIND>(member.invoke);
   desc.callconv = CC_STDCALL;
   desc.cParams = static_cast<SHORT>(params.size());
-  desc.oVft = static_cast<SHORT>((kInheritedEntries + index) * sizeof(void*));
+  desc.oVft = static_cast<SHORT>(vtable_entry * sizeof(void*));
   desc.elemdescFunc.tdesc.vt = VT_HRESULT;
   check(iface_->AddFuncDesc(index, &desc), "AddFuncDesc");
 

@@ -300,6 +300,11 @@ struct IDispatch : IUnknown {
                                            UINT* arg_error) = 0;
 };
 
+// The object's base on every host; only Windows hands it out (see server/error_info.h).
+struct ISupportErrorInfo : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) = 0;
+};
+
 struct IClassFactory : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
   virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;

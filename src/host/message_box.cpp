@@ -1,6 +1,6 @@
 #include "host/message_box.h"
 
-#include <cstdio>
+#include "host/system.h"
 
 namespace quilmar {
 namespace {
@@ -20,14 +20,7 @@ MessageBoxHook set_message_box_hook(MessageBoxHook h) {
 
 int message_box(TextView text, UINT buttons, TextView title) {
   if (hook()) return hook()(text, buttons, title);
-#ifdef _WIN32
-  const Text t(text), c(title);
-  return MessageBoxW(GetActiveWindow(), t.c_str(), c.c_str(), buttons);
-#else
-  // No user to ask: the box goes to standard error and counts as OK.
-  std::fprintf(stderr, "[%s] %s\n", to_utf8(title).c_str(), to_utf8(text).c_str());
-  return 1;
-#endif
+  return system::message_box(text, buttons, title);
 }
 
 }  // namespace quilmar

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "host/failure.h"
+#include "host/system.h"
 
 namespace quilmar {
 namespace {
@@ -347,14 +348,7 @@ std::string to_utf8(TextView text) {
 }
 
 Text float_text(float value) {
-#ifdef _WIN32
-  BSTR s = nullptr;
-  if (SUCCEEDED(VarBstrFromR4(value, LOCALE_USER_DEFAULT, 0, &s)) && s) {
-    Text out(s, SysStringLen(s));
-    SysFreeString(s);
-    return out;
-  }
-#endif
+  if (Text out; system::locale_float_text(value, out)) return out;
   // Seven significant digits, no trailing zeros, exponent form outside 1E-05..9999999.
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(value));

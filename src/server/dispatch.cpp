@@ -1,15 +1,23 @@
 #include "server/dispatch.h"
 
+#include <array>
+#include <iterator>
+
 #include "host/failure.h"
 #include "host/variant.h"
 #include "server/coerce.h"
 #include "server/error_info.h"
+#include "server/members.h"
 
 namespace quilmar::dispatch {
 namespace {
 
+using members::Default;
+using members::kMaxParams;
+using members::kMembers;
+using members::Member;
+
 inline constexpr UINT kNoPosition = static_cast<UINT>(-1);
-inline constexpr FLOAT kDefaultSiz = 100000;
 
 // An argument that does not fit its parameter: the answer, and the argument's index in rgvarg
 // when one argument is to blame.
@@ -24,7 +32,19 @@ bool is_left_out(const VARIANT& v) noexcept {
   return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
 }
 
-}  // namespace
+void set_default(Default fallback, VARIANT& v) {
+  switch (fallback) {
+    case Default::none: break;
+    case Default::alloc_size:
+      v.vt = VT_R4;
+      v.fltVal = members::kDefaultAllocSize;
+      break;
+    case Default::empty_text: make_empty_text(v); break;
+  }
+}
+
+class Arguments;
+using Call = HRESULT (*)(_clsAVLt& target, const Arguments& args, VARIANT& result);
 
 // The caller's arguments bound to the declared parameters of one member.
 class Arguments {
@@ -32,19 +52,24 @@ class Arguments {
   Arguments(const Member& m, const DISPPARAMS& p) {
     if ((p.cArgs && !p.rgvarg) || p.cNamedArgs > p.cArgs || (p.cNamedArgs && !p.rgdispidNamedArgs))
       throw BadArgument{E_INVALIDARG};
-    if (p.cArgs > m.arg_count) throw BadArgument{DISP_E_BADPARAMCOUNT};
+    if (p.cArgs > m.count()) throw BadArgument{DISP_E_BADPARAMCOUNT};
     // rgvarg holds the named arguments first, then the positional ones last to first.
     for (UINT i = 0; i < p.cArgs - p.cNamedArgs; ++i) place(i, p.rgvarg, p.cArgs - 1 - i);
     for (UINT n = 0; n < p.cNamedArgs; ++n)
       place(named_param(m, p.rgdispidNamedArgs[n], n), p.rgvarg, n);
-    for (UINT i = 0; i < m.required; ++i) {
+    for (UINT i = 0; i < m.required(); ++i) {
       if (!given_[i])
         throw BadArgument{p.cNamedArgs ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT};
       if (!slot_[i]) throw BadArgument{DISP_E_PARAMNOTOPTIONAL, position_[i]};
     }
+    for (UINT i = m.required(); i < m.count(); ++i) {
+      if (slot_[i]) continue;
+      set_default(m.params[i].fallback, *defaults_[i].get());
+      slot_[i] = defaults_[i].get();
+    }
   }
 
-  // The argument for parameter i as the caller passed it; nullptr when left out.
+  // The argument for parameter i as the caller passed it, or its default when left out.
   VARIANT* get(UINT i) const noexcept { return slot_[i]; }
 
   LONG as_long(UINT i) const {
@@ -53,8 +78,7 @@ class Arguments {
     return value;
   }
 
-  FLOAT as_float(UINT i, FLOAT fallback) const {
-    if (!slot_[i]) return fallback;
+  FLOAT as_float(UINT i) const {
     FLOAT value = 0;
     check(i, to_float(*slot_[i], value));
     return value;
@@ -67,9 +91,9 @@ class Arguments {
 
  private:
   static UINT named_param(const Member& m, DISPID id, UINT n) {
-    if (m.kind == DISPATCH_PROPERTYPUT && id == DISPID_PROPERTYPUT) return m.arg_count - 1;
-    if (!m.params[0]) throw BadArgument{DISP_E_NONAMEDARGS};
-    if (id < 0 || static_cast<UINT>(id) >= m.arg_count) throw BadArgument{DISP_E_PARAMNOTFOUND, n};
+    if (m.invoke == DISPATCH_PROPERTYPUT && id == DISPID_PROPERTYPUT) return m.count() - 1;
+    if (!m.params[0].name) throw BadArgument{DISP_E_NONAMEDARGS};
+    if (id < 0 || static_cast<UINT>(id) >= m.count()) throw BadArgument{DISP_E_PARAMNOTFOUND, n};
     return static_cast<UINT>(id);
   }
 
@@ -85,11 +109,10 @@ class Arguments {
   }
 
   VARIANT* slot_[kMaxParams] = {};
+  Variant defaults_[kMaxParams];
   UINT position_[kMaxParams] = {};
   bool given_[kMaxParams] = {};
 };
-
-namespace {
 
 HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
   const LONG given = args.as_long(0);
@@ -100,7 +123,7 @@ HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
 }
 
 HRESULT call_alloc(_clsAVLt& target, const Arguments& args, VARIANT& result) {
-  FLOAT siz = args.as_float(0, kDefaultSiz);
+  FLOAT siz = args.as_float(0);
   VARIANT_BOOL built = VARIANT_FALSE;
   const HRESULT hr = target.Alloc(&siz, &built);
   if (SUCCEEDED(hr)) {
@@ -111,13 +134,7 @@ HRESULT call_alloc(_clsAVLt& target, const Arguments& args, VARIANT& result) {
 }
 
 HRESULT call_indata(_clsAVLt& target, const Arguments& args, VARIANT& result) {
-  Variant empty_text;
-  VARIANT* payload = args.get(1);
-  if (!payload) {
-    make_empty_text(*empty_text.get());
-    payload = empty_text.get();
-  }
-  return target.Indata(args.get(0), payload, &result);
+  return target.Indata(args.get(0), args.get(1), &result);
 }
 
 HRESULT call_read_sub(_clsAVLt& target, const Arguments&, VARIANT& result) {
@@ -155,22 +172,49 @@ constexpr Call call_get_egnore = call_get_long<EGN_MOD, &_clsAVLt::get_Egnore>;
 constexpr Call call_memory_size = call_get_long<LONG, &_clsAVLt::get_MemorySize>;
 constexpr Call call_data_number = call_get_long<LONG, &_clsAVLt::get_DataNumber>;
 
-constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
+// Each member's call, found by its id and kind of access.
+struct Binding {
+  DISPID id;
+  WORD invoke;
+  Call call;
+};
+using members::kGet, members::kMethod, members::kPut;
+namespace id = dispid;
 
 // clang-format off
-constexpr Member kMembers[] = {
-  // id        name          kind     args required  parameter names          call
-  {0x60030005, "Read",       kMethod, 1, 1,          {"Spec"},                call_read},
-  {0x60030008, "Alloc",      kMethod, 1, 0,          {"Siz"},                 call_alloc},
-  {0x60030009, "Indata",     kMethod, 2, 1,          {"Getdata", "AddData"},  call_indata},
-  {0x6003000A, "ReadSub",    kMethod, 0, 0,          {},                      call_read_sub},
-  {0x68030003, "Egnore",     kPut,    1, 1,          {},                      call_put_egnore},
-  {0x68030003, "Egnore",     kGet,    0, 0,          {},                      call_get_egnore},
-  {0x68030002, "MemorySize", kGet,    0, 0,          {},                      call_memory_size},
-  {0x68030001, "DataNumber", kGet,    0, 0,          {},                      call_data_number},
-  {0x68030000, "GetVersion", kGet,    0, 0,          {},                      call_get_version},
+constexpr Binding kBindings[] = {
+  {id::Read,       kMethod, call_read},
+  {id::Alloc,      kMethod, call_alloc},
+  {id::Indata,     kMethod, call_indata},
+  {id::ReadSub,    kMethod, call_read_sub},
+  {id::Egnore,     kPut,    call_put_egnore},
+  {id::Egnore,     kGet,    call_get_egnore},
+  {id::MemorySize, kGet,    call_memory_size},
+  {id::DataNumber, kGet,    call_data_number},
+  {id::GetVersion, kGet,    call_get_version},
 };
 // clang-format on
+
+// Each row of the member table has exactly one call, and each call a row.
+constexpr bool one_call_per_member() {
+  if (std::size(kBindings) != std::size(kMembers)) return false;
+  for (const Member& m : kMembers) {
+    int found = 0;
+    for (const Binding& b : kBindings) found += b.id == m.id && b.invoke == m.invoke;
+    if (found != 1) return false;
+  }
+  return true;
+}
+static_assert(one_call_per_member(), "every member of the table needs its call in kBindings");
+
+// The calls in the order of the member table, each row's own.
+constexpr auto kCalls = [] {
+  std::array<Call, std::size(kMembers)> calls{};
+  for (std::size_t i = 0; i < calls.size(); ++i)
+    for (const Binding& b : kBindings)
+      if (b.id == kMembers[i].id && b.invoke == kMembers[i].invoke) calls[i] = b.call;
+  return calls;
+}();
 
 OLECHAR fold(OLECHAR c) noexcept {
   return c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
@@ -191,17 +235,17 @@ const Member* find_by_name(const OLECHAR* name) noexcept {
 }
 
 DISPID param_id(const Member& m, const OLECHAR* name) noexcept {
-  for (UINT i = 0; i < m.arg_count; ++i)
-    if (same_name(m.params[i], name)) return static_cast<DISPID>(i);
+  for (UINT i = 0; i < m.count(); ++i)
+    if (same_name(m.params[i].name, name)) return static_cast<DISPID>(i);
   return DISPID_UNKNOWN;
 }
 
-// A method is called with DISPATCH_METHOD, a property read with DISPATCH_PROPERTYGET; scripts
-// reading a value pass both.
-const Member* find(DISPID id, WORD flags) noexcept {
-  for (const Member& m : kMembers)
-    if (m.id == id && (m.kind & flags)) return &m;
-  return nullptr;
+// The row of a member (its index in the table), or kNoPosition. A method is called with
+// DISPATCH_METHOD, a property read with DISPATCH_PROPERTYGET; scripts reading a value pass both.
+UINT find(DISPID id, WORD flags) noexcept {
+  for (UINT i = 0; i < std::size(kMembers); ++i)
+    if (kMembers[i].id == id && (kMembers[i].invoke & flags)) return i;
+  return kNoPosition;
 }
 
 void fill_exception(EXCEPINFO* excep, HRESULT code) noexcept {
@@ -214,10 +258,6 @@ void fill_exception(EXCEPINFO* excep, HRESULT code) noexcept {
 }
 
 }  // namespace
-
-std::span<const Member> members() noexcept {
-  return kMembers;
-}
 
 HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
@@ -238,8 +278,8 @@ HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noex
 HRESULT invoke(_clsAVLt& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  const Member* m = find(id, flags);
-  if (!m) return DISP_E_MEMBERNOTFOUND;
+  const UINT row = find(id, flags);
+  if (row == kNoPosition) return DISP_E_MEMBERNOTFOUND;
   DISPPARAMS none = {};
   if (!params) params = &none;  // callers of property reads sometimes pass no arguments at all
   Variant discarded;
@@ -247,8 +287,8 @@ HRESULT invoke(_clsAVLt& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS*
   if (result) VariantInit(result);
   HRESULT hr = S_OK;
   try {
-    const Arguments args(*m, *params);
-    hr = m->call(target, args, out);
+    const Arguments args(kMembers[row], *params);
+    hr = kCalls[row](target, args, out);
   } catch (const BadArgument& bad) {
     VariantClear(&out);
     if (arg_error && bad.position != kNoPosition) *arg_error = bad.position;

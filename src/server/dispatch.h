@@ -1,30 +1,11 @@
-// The hand-written IDispatch of clsAVLt, the same on every target: one table of members serves
-// both name lookup and calls, and each call goes through the interface's own members.
+// The hand-written IDispatch of clsAVLt, the same on every target: the member table
+// (server/members.h) serves both name lookup and calls, and each call goes through the interface's
+// own members.
 #pragma once
-
-#include <span>
 
 #include "quilmar/quilmar.h"
 
 namespace quilmar::dispatch {
-
-inline constexpr UINT kMaxParams = 2;
-
-class Arguments;
-using Call = HRESULT (*)(_clsAVLt& target, const Arguments& args, VARIANT& result);
-
-struct Member {
-  DISPID id;
-  const char* name;
-  WORD kind;                       // DISPATCH_METHOD, _PROPERTYGET or _PROPERTYPUT
-  UINT arg_count;                  // parameters declared
-  UINT required;                   // of which the first `required` are not optional
-  const char* params[kMaxParams];  // names for named arguments; nullptr where unnamed
-  Call call;
-};
-
-// The nine members, in the order of the interface.
-std::span<const Member> members() noexcept;
 
 // IDispatch::GetIDsOfNames: the member's id for names[0], parameter ids (their positions) for the
 // rest; letter case does not matter. Unknown names get DISPID_UNKNOWN and DISP_E_UNKNOWNNAME.

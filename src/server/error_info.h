@@ -10,15 +10,11 @@ namespace quilmar {
 // Where a failure comes from, as clients see it (EXCEPINFO and the error object).
 inline constexpr const OLECHAR* kErrorSource = OLESTR("Quilmar.clsAVLt");
 
-#ifdef _WIN32
 // A base of the object: the object's IUnknown members complete it.
 class ErrorInfoSupport : public ISupportErrorInfo {
  public:
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
 };
-#else
-class ErrorInfoSupport {};
-#endif
 
 // The ISupportErrorInfo face of `self` when `riid` asks for it and the host has one, else nullptr.
 // Adds no reference.

@@ -1,7 +1,7 @@
 // Reads the built Quilmar.dll as its clients' tools do: the embedded type library through oleaut32,
 // the "_IID_CLSAVLT" resource and the version block through the resource and version APIs. Then
-// holds the library to quilmar.h (what C++ clients compile against) and to widl's reading of
-// Quilmar.idl.
+// holds the library to the member table it was written from, to quilmar.h (what C++ clients compile
+// against) and to widl's reading of Quilmar.idl.
 //
 // Usage: quilmar_typelib_test [Quilmar.dll [Quilmar_widl.tlb]]  (the DLL defaults to the one
 // beside this program; without the widl library its comparison is skipped)
@@ -16,11 +16,16 @@
 #include <vector>
 
 #include "quilmar/quilmar.h"
+#include "server/members.h"
 
 // After windows.h, which quilmar.h brings in.
 #include <winver.h>
 
 using Microsoft::WRL::ComPtr;
+using quilmar::members::Default;
+using quilmar::members::Kind;
+using quilmar::members::kMembers;
+using quilmar::members::Member;
 
 namespace {
 
@@ -208,9 +213,12 @@ struct ExpectedType {
   WORD funcs, vars, impls;
 };
 
+constexpr WORD kFirstOwnEntry = 7;  // after IUnknown's three and IDispatch's four
+constexpr WORD kEntries = kFirstOwnEntry + std::size(kMembers);
+
 const ExpectedType kTypes[] = {
-    {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, kPointer, 16,
-     0, 1},
+    {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, kPointer,
+     kEntries, 0, 1},
     {"clsAVLt", TKIND_COCLASS, "{1B489C75-85E8-4326-B849-E3ECEA4207BB}", TYPEFLAG_FCANCREATE,
      kPointer, 0, 0, 1},
     {"MODEVAL", TKIND_ENUM, "{6228F2F2-63FA-4EAA-9F37-88A877AF6BC6}", 0, 4, 0, 7, 0},
@@ -224,36 +232,28 @@ constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
 constexpr USHORT kOptional = kInOut | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
 constexpr USHORT kResult = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
 
-struct ExpectedParam {
-  const char* type;
-  USHORT flags;
-};
+// A parameter's or result's type as the library writes it: each passed by reference.
+std::string type_of(Kind kind) {
+  switch (kind) {
+    case Kind::none: break;
+    case Kind::variant: return "VARIANT*";
+    case Kind::float32: return "float*";
+    case Kind::boolean: return "VARIANT_BOOL*";
+    case Kind::long32: return "long*";
+    case Kind::text: return "BSTR*";
+    case Kind::modeval: return "MODEVAL*";
+    case Kind::egn_mod: return "EGN_MOD*";
+  }
+  return "?";
+}
 
-struct ExpectedMember {
-  MEMBERID id;
-  INVOKEKIND kind;
-  std::vector<std::string> names;  // the member's, then its named parameters'
-  std::vector<ExpectedParam> params;
-};
-
-const std::vector<ExpectedMember> kMembers = {
-    {0x60030005, INVOKE_FUNC, {"Read", "Spec"}, {{"MODEVAL*", kInOut}, {"VARIANT*", kResult}}},
-    {0x60030008,
-     INVOKE_FUNC,
-     {"Alloc", "Siz"},
-     {{"float*", kOptional}, {"VARIANT_BOOL*", kResult}}},
-    {0x60030009,
-     INVOKE_FUNC,
-     {"Indata", "Getdata", "AddData"},
-     {{"VARIANT*", kInOut}, {"VARIANT*", kOptional}, {"VARIANT*", kResult}}},
-    {0x6003000A, INVOKE_FUNC, {"ReadSub"}, {{"VARIANT*", kResult}}},
-    {0x68030003, INVOKE_PROPERTYPUT, {"Egnore"}, {{"EGN_MOD*", kInOut}}},
-    {0x68030003, INVOKE_PROPERTYGET, {"Egnore"}, {{"EGN_MOD*", kResult}}},
-    {0x68030002, INVOKE_PROPERTYGET, {"MemorySize"}, {{"long*", kResult}}},
-    {0x68030001, INVOKE_PROPERTYGET, {"DataNumber"}, {{"long*", kResult}}},
-    {0x68030000, INVOKE_PROPERTYGET, {"GetVersion"}, {{"BSTR*", kResult}}},
-};
-constexpr SHORT kFirstOwnEntry = 7;  // after IUnknown's three and IDispatch's four
+// The member's name, then its named parameters'.
+std::vector<std::string> names_of(const Member& m) {
+  std::vector<std::string> names{m.name};
+  for (UINT p = 0; p < m.count(); ++p)
+    if (m.params[p].name) names.push_back(m.params[p].name);
+  return names;
+}
 
 struct ExpectedVar {
   const char* name;
@@ -369,8 +369,8 @@ TEST_F(TypeLibrary, DualInterfaceDerivesFromStandardIDispatch) {
   EXPECT_EQ(attr.typekind, TKIND_INTERFACE);
   EXPECT_EQ(guid_text(attr.guid), guid_text(dispatch_side.attr().guid));
   EXPECT_EQ(attr.wTypeFlags, kDualFlags);
-  EXPECT_EQ(attr.cbSizeVft, 16 * kPointer);  // 7 inherited entries and its own 9
-  EXPECT_EQ(attr.cFuncs, kMembers.size());
+  EXPECT_EQ(attr.cbSizeVft, kEntries * kPointer);
+  EXPECT_EQ(attr.cFuncs, std::size(kMembers));
   EXPECT_EQ(attr.cbAlignment, 4);
   ASSERT_EQ(attr.cImplTypes, 1);
 
@@ -399,13 +399,13 @@ TEST_F(TypeLibrary, ClassImplementsTheInterfaceByDefault) {
 
 TEST_F(TypeLibrary, InterfaceMembers) {
   Type iface(interface_side(lib_.Get()));
-  ASSERT_EQ(iface.attr().cFuncs, kMembers.size());
-  for (UINT i = 0; i < kMembers.size(); ++i) {
-    const ExpectedMember& want = kMembers[i];
-    SCOPED_TRACE(want.names[0] + " #" + std::to_string(i));
+  ASSERT_EQ(iface.attr().cFuncs, std::size(kMembers));
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
+    const Member& want = kMembers[i];
+    SCOPED_TRACE(std::string(want.name) + " #" + std::to_string(i));
     Func func(iface.info(), i);
     EXPECT_EQ(func->memid, want.id);
-    EXPECT_EQ(func->invkind, want.kind);
+    EXPECT_EQ(func->invkind, want.invoke);
     EXPECT_EQ(func->funckind, FUNC_PUREVIRTUAL);
     EXPECT_EQ(func->callconv, CC_STDCALL);
     EXPECT_EQ(func->oVft, (kFirstOwnEntry + static_cast<SHORT>(i)) * static_cast<SHORT>(kPointer));
@@ -416,42 +416,55 @@ TEST_F(TypeLibrary, InterfaceMembers) {
     EXPECT_FALSE(doc.has_doc);
     EXPECT_EQ(doc.help_context, 0u);
 
-    ASSERT_EQ(static_cast<size_t>(func->cParams), want.params.size());
-    for (size_t p = 0; p < want.params.size(); ++p) {
+    const UINT results = want.result == Kind::none ? 0 : 1;
+    ASSERT_EQ(static_cast<UINT>(func->cParams), want.count() + results);
+    for (UINT p = 0; p < want.count(); ++p) {
       SCOPED_TRACE("parameter " + std::to_string(p));
       const ELEMDESC& param = func->lprgelemdescParam[p];
-      EXPECT_EQ(describe(iface.info(), param.tdesc), want.params[p].type);
-      EXPECT_EQ(param.paramdesc.wParamFlags, want.params[p].flags);
+      EXPECT_EQ(describe(iface.info(), param.tdesc), type_of(want.params[p].kind));
+      const bool optional = want.params[p].fallback != Default::none;
+      EXPECT_EQ(param.paramdesc.wParamFlags, optional ? kOptional : kInOut);
+    }
+    if (results) {
+      const ELEMDESC& result = func->lprgelemdescParam[want.count()];
+      EXPECT_EQ(describe(iface.info(), result.tdesc), type_of(want.result));
+      EXPECT_EQ(result.paramdesc.wParamFlags, kResult);
     }
   }
   // Names are looked up by member id; both halves of Egnore name only the property.
-  for (const ExpectedMember& want : kMembers) EXPECT_EQ(iface.names(want.id, 8), want.names);
+  for (const Member& want : kMembers) EXPECT_EQ(iface.names(want.id, 8), names_of(want));
 }
 
 TEST_F(TypeLibrary, OptionalParametersCarryTheirDefaults) {
   Type iface(interface_side(lib_.Get()));
-  {
-    Func alloc(iface.info(), 1);
-    const VARIANT& fallback = alloc->lprgelemdescParam[0].paramdesc.pparamdescex->varDefaultValue;
-    EXPECT_EQ(fallback.vt, VT_R4);
-    EXPECT_EQ(fallback.fltVal, 100000.0f);
-  }
-  {
-    Func indata(iface.info(), 2);
-    const VARIANT& fallback = indata->lprgelemdescParam[1].paramdesc.pparamdescex->varDefaultValue;
-    EXPECT_EQ(fallback.vt, VT_BSTR);
-    ASSERT_NE(fallback.bstrVal, nullptr);  // the text "", not a null string
-    EXPECT_EQ(SysStringLen(fallback.bstrVal), 0u);
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
+    for (UINT p = 0; p < kMembers[i].count(); ++p) {
+      const Default want = kMembers[i].params[p].fallback;
+      if (want == Default::none) continue;
+      SCOPED_TRACE(kMembers[i].params[p].name);
+      Func func(iface.info(), i);
+      const PARAMDESC& param = func->lprgelemdescParam[p].paramdesc;
+      ASSERT_NE(param.pparamdescex, nullptr);
+      const VARIANT& fallback = param.pparamdescex->varDefaultValue;
+      if (want == Default::alloc_size) {
+        EXPECT_EQ(fallback.vt, VT_R4);
+        EXPECT_EQ(fallback.fltVal, 100000.0f);
+      } else {
+        EXPECT_EQ(fallback.vt, VT_BSTR);
+        ASSERT_NE(fallback.bstrVal, nullptr);  // the text "", not a null string
+        EXPECT_EQ(SysStringLen(fallback.bstrVal), 0u);
+      }
+    }
   }
 }
 
 TEST_F(TypeLibrary, DispatchSideListsTheSameMembers) {
   Type dispatch_side(type_at(lib_.Get(), 0));
-  for (UINT i = 0; i < kMembers.size(); ++i) {
-    SCOPED_TRACE(kMembers[i].names[0]);
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
+    SCOPED_TRACE(kMembers[i].name);
     Func func(dispatch_side.info(), kFirstOwnEntry + i);
     EXPECT_EQ(func->memid, kMembers[i].id);
-    EXPECT_EQ(func->invkind, kMembers[i].kind);
+    EXPECT_EQ(func->invkind, kMembers[i].invoke);
     EXPECT_EQ(func->funckind, FUNC_DISPATCH);
   }
 }
@@ -521,7 +534,7 @@ TEST_F(TypeLibrary, HeaderInterfaceMatchesTheTable) {
   ASSERT_EQ(iface.attr().cFuncs, std::size(header));
   EXPECT_EQ(guid_text(iface.attr().guid), guid_text(IID__clsAVLt));
   for (UINT i = 0; i < std::size(header); ++i) {
-    SCOPED_TRACE(kMembers[i].names[0]);
+    SCOPED_TRACE(kMembers[i].name);
     Func func(iface.info(), i);
     EXPECT_EQ(header[i].offset, func->oVft);
     EXPECT_EQ(header[i].params, func->cParams);
@@ -605,10 +618,15 @@ TEST_F(TypeLibrary, AgreesWithWidlReadingOfTheIdl) {
   EXPECT_EQ(theirs.attr().cbSizeVft, ours.attr().cbSizeVft);
   for (UINT i = 0; i < ours.attr().cFuncs; ++i) {
     Func mine(ours.info(), i), other(theirs.info(), i);
-    SCOPED_TRACE(kMembers[i].names[0]);
+    SCOPED_TRACE(kMembers[i].name);
     EXPECT_EQ(other->memid, mine->memid);
     EXPECT_EQ(other->invkind, mine->invkind);
     EXPECT_EQ(other->oVft, mine->oVft);
+    // widl also names the result, which the library leaves unnamed.
+    const std::vector<std::string> names = ours.names(mine->memid, 8);
+    std::vector<std::string> widl_names = theirs.names(other->memid, 8);
+    widl_names.resize(std::min(widl_names.size(), names.size()));
+    EXPECT_EQ(widl_names, names);
     ASSERT_EQ(other->cParams, mine->cParams);
     for (SHORT p = 0; p < mine->cParams; ++p) {
       const ELEMDESC& a = mine->lprgelemdescParam[p];

@@ -1,12 +1,9 @@
-#include "server/interface_type_info.h"
-
 #include <string>
 
 #include "quilmar/quilmar.h"
+#include "server/interface_type_info.h"
 
 namespace quilmar {
-
-#ifdef _WIN32
 
 namespace {
 
@@ -61,26 +58,5 @@ HRESULT InterfaceTypeInfo::get(UINT index, ITypeInfo** info) noexcept {
   *info = info_;
   return S_OK;
 }
-
-#else
-
-InterfaceTypeInfo::~InterfaceTypeInfo() = default;
-
-ITypeInfo* InterfaceTypeInfo::load() noexcept {
-  return nullptr;
-}
-
-HRESULT InterfaceTypeInfo::count(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT InterfaceTypeInfo::get(UINT, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-#endif
 
 }  // namespace quilmar

@@ -1,10 +1,7 @@
+#include "host/failure.h"
 #include "server/error_info.h"
 
-#include "host/failure.h"
-
 namespace quilmar {
-
-#ifdef _WIN32
 
 HRESULT ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
   return IsEqualIID(riid, IID__clsAVLt) ? S_OK : S_FALSE;
@@ -28,15 +25,5 @@ void set_error_info(HRESULT code) noexcept {
   }
   create->Release();
 }
-
-#else
-
-void* error_info_interface(ErrorInfoSupport&, REFIID) noexcept {
-  return nullptr;
-}
-
-void set_error_info(HRESULT) noexcept {}
-
-#endif
 
 }  // namespace quilmar

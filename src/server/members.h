@@ -1,0 +1,94 @@
+// The members of the class's interface, written once: IDispatch (server/dispatch.cpp) binds names
+// and arguments from these rows, tools/typelib_gen.cpp writes the type library from them, and the
+// Wine type-library test holds the loaded library to them. Quilmar.idl repeats them for readers and
+// widl; that test holds widl's reading of it to the same library. Needs only include/, because the
+// generator and the Wine tests are built against the public headers.
+//
+// A new member is a row here (a new interface: rows with its tag after its base's rows), its
+// method in quilmar.h and AvlObject, its call in dispatch.cpp and its line in Quilmar.idl.
+#pragma once
+
+#include <array>
+
+#include "quilmar/quilmar.h"
+
+namespace quilmar {
+
+// Member ids: fixed; clients compiled against the type library call by them.
+namespace dispid {
+inline constexpr DISPID Read = 0x60030005;
+inline constexpr DISPID Alloc = 0x60030008;
+inline constexpr DISPID Indata = 0x60030009;
+inline constexpr DISPID ReadSub = 0x6003000A;
+inline constexpr DISPID Egnore = 0x68030003;
+inline constexpr DISPID MemorySize = 0x68030002;
+inline constexpr DISPID DataNumber = 0x68030001;
+inline constexpr DISPID GetVersion = 0x68030000;
+}  // namespace dispid
+
+namespace members {
+
+// The interface a row belongs to. An interface derived from another takes its base's vtable and
+// appends its own rows' entries.
+enum class Interface : unsigned char { clsAVLt };
+
+// What a parameter or a result carries.
+enum class Kind : unsigned char { none, variant, float32, boolean, long32, text, modeval, egn_mod };
+
+// The default of an optional parameter; a parameter without one is required.
+enum class Default : unsigned char { none, alloc_size, empty_text };
+inline constexpr FLOAT kDefaultAllocSize = 100000;
+
+inline constexpr UINT kMaxParams = 2;
+
+struct Param {
+  const char* name = nullptr;  // nullptr: unnamed, as a property's value is
+  Kind kind = Kind::none;      // none: no parameter in this place
+  Default fallback = Default::none;
+};
+
+struct Member {
+  Interface iface;
+  DISPID id;
+  WORD invoke;  // DISPATCH_METHOD, _PROPERTYGET or _PROPERTYPUT (the INVOKEKIND values)
+  const char* name;
+  Kind result;                           // returned through a last [out, retval]; none: nothing
+  std::array<Param, kMaxParams> params;  // each passed by reference, in and out
+
+  constexpr UINT count() const {
+    UINT n = 0;
+    while (n < kMaxParams && params[n].kind != Kind::none) ++n;
+    return n;
+  }
+  // The leading parameters without a default.
+  constexpr UINT required() const {
+    UINT n = 0;
+    while (n < count() && params[n].fallback == Default::none) ++n;
+    return n;
+  }
+};
+
+inline constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET,
+                      kPut = DISPATCH_PROPERTYPUT;
+inline constexpr Interface kAVLt = Interface::clsAVLt;
+
+// In vtable order.
+// clang-format off
+inline constexpr Member kMembers[] = {
+  // iface id                  invoke   name          result         parameters
+  {kAVLt, dispid::Read,       kMethod, "Read",       Kind::variant, {{{"Spec", Kind::modeval}}}},
+  {kAVLt, dispid::Alloc,      kMethod, "Alloc",      Kind::boolean,
+   {{{"Siz", Kind::float32, Default::alloc_size}}}},
+  {kAVLt, dispid::Indata,     kMethod, "Indata",     Kind::variant,
+   {{{"Getdata", Kind::variant}, {"AddData", Kind::variant, Default::empty_text}}}},
+  {kAVLt, dispid::ReadSub,    kMethod, "ReadSub",    Kind::variant, {}},
+  {kAVLt, dispid::Egnore,     kPut,    "Egnore",     Kind::none,    {{{nullptr, Kind::egn_mod}}}},
+  {kAVLt, dispid::Egnore,     kGet,    "Egnore",     Kind::egn_mod, {}},
+  {kAVLt, dispid::MemorySize, kGet,    "MemorySize", Kind::long32,  {}},
+  {kAVLt, dispid::DataNumber, kGet,    "DataNumber", Kind::long32,  {}},
+  {kAVLt, dispid::GetVersion, kGet,    "GetVersion", Kind::text,    {}},
+};
+// clang-format on
+
+}  // namespace members
+}  // namespace quilmar
