@@ -11,23 +11,6 @@
 namespace quilmar::bench {
 namespace {
 
-// A stored Variant: 16 bytes, deep-copied in, cleared once.
-struct Key {
-  VARIANT v;
-  explicit Key(const VARIANT& src) { copy_value(v, src, EmptyText::null); }
-  Key(const Key& o) { copy_value(v, o.v, EmptyText::null); }
-  Key(Key&& o) noexcept : v(o.v) { VariantInit(&o.v); }
-  Key& operator=(Key&& o) noexcept {
-    std::swap(v, o.v);
-    return *this;
-  }
-  ~Key() { VariantClear(&v); }
-};
-
-struct Less {
-  bool operator()(const Key& a, const Key& b) const { return compare(a.v, b.v) == Order::less; }
-};
-
 template <class Map>
 class MapPeer final : public Peer {
  public:

@@ -4,10 +4,32 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 
 #include "workloads.h"
 
 namespace quilmar::bench {
+
+// A stored Variant: 16 bytes, deep-copied in, cleared once.
+struct Key {
+  VARIANT v;
+  explicit Key(const VARIANT& src) { copy_value(v, src, EmptyText::null); }
+  Key(const Key& o) { copy_value(v, o.v, EmptyText::null); }
+  Key(Key&& o) noexcept : v(o.v) { VariantInit(&o.v); }
+  Key& operator=(Key&& o) noexcept {
+    std::swap(v, o.v);
+    return *this;
+  }
+  ~Key() { VariantClear(&v); }
+};
+
+// The store's comparison; transparent, so a probe is looked up without a copy.
+struct Less {
+  using is_transparent = void;
+  bool operator()(const Key& a, const Key& b) const { return compare(a.v, b.v) == Order::less; }
+  bool operator()(const Key& a, const VARIANT& b) const { return compare(a.v, b) == Order::less; }
+  bool operator()(const VARIANT& a, const Key& b) const { return compare(a, b.v) == Order::less; }
+};
 
 class Peer {
  public:

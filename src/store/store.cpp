@@ -19,6 +19,7 @@ bool Store::alloc(float siz) noexcept {
   root_index_ = 0;
   egn_mode_ = NOT_EGNORE;
   read_mode_ = WRITE_DATA;
+  positions_.end_all();
   return true;
 }
 

@@ -13,9 +13,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
+#include "store/enumeration.h"
 #include "store/node_table.h"
 #include "store/slot.h"
 
@@ -45,6 +47,51 @@ class Store {
   void read(MODEVAL& spec, VARIANT& result);
   // A copy of the payload under the cursor.
   void read_sub(VARIANT& result) const;
+
+  // Lookup by key (lookup.cpp). Keys compare as insertion compares them; "the first equal key" is
+  // the first in read order, the one inserted first. A probe key the store could never hold
+  // (Empty, Null, "", NaN, objects, arrays, error values) is simply not found.
+  static bool could_hold(const VARIANT& key) noexcept;
+  bool exists(const VARIANT& key) const;
+  // Copies the payload of the first equal key into `result`; false, `result` untouched, for none.
+  bool item(const VARIANT& key, VARIANT& result) const;
+  // Replaces the payload of the first equal key, or inserts the pair when there is none. Reports
+  // what a refused insertion would have shown in the warning box instead of showing it.
+  enum class Put { replaced, inserted, refused, no_room };
+  Put put_item(const VARIANT& key, const VARIANT& payload);
+  // Puts the cursor on the first equal key and ends a blocked reading; false, nothing changed,
+  // when there is none.
+  bool find(const VARIANT& key);
+  // Puts the cursor on the key `how` chooses, copies that key into `result` and ends a blocked
+  // reading; false, nothing changed, when no key qualifies. `how` outside Seek is an
+  // invalid-argument failure.
+  enum class Seek : LONG {
+    first_equal = 1,
+    last_equal = 2,
+    at_or_after = 4,
+    after = 8,
+    at_or_before = 16,
+    before = 32,
+  };
+  bool seek(const VARIANT& key, LONG how, VARIANT& result);
+
+  // In-order copies (enumeration.cpp). Copies the keys or payloads of every pair with
+  // low <= key <= high into `sink` (a null bound is no bound) and returns how many. A bound no key
+  // can be ordered against (Null, NaN, objects, arrays, error values) selects nothing.
+  std::size_t copy_range(Field field, const VARIANT* low, const VARIANT* high,
+                         ValueSink& sink) const;
+
+  // Enumerator positions (enumeration.cpp): each its own place in the key order, never the
+  // cursor's. Ids come from open_position or clone_position and stay valid until closed.
+  Positions::Id open_position() { return positions_.open(); }
+  Positions::Id clone_position(Positions::Id id) { return positions_.clone(id); }
+  void close_position(Positions::Id id) noexcept { positions_.close(id); }
+  void reset_position(Positions::Id id) { positions_[id] = Positions::Place{}; }
+  // Copies up to `most` keys after the position into `sink` and moves the position past them;
+  // returns how many. When `sink` throws, the position stays where it was.
+  std::size_t next_keys(Positions::Id id, std::size_t most, ValueSink& sink);
+  std::size_t skip_keys(Positions::Id id, std::size_t most);
+  const Positions& positions() const noexcept { return positions_; }
 
   // Read-only views for tests, the verifier and benchmarks.
   const NodeTable& table() const noexcept { return tree_; }
@@ -78,6 +125,27 @@ class Store {
   float step(float& idx, BALANCESTS side);
   void descend(float& idx, BALANCESTS side);
   void warn(float shown_size) noexcept;
+  Slot first_equal(const VARIANT& key) const;
+  Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
+  Slot end_slot(Side side) const;
+  Slot neighbour(Slot slot, Side side) const;
+  // One descent's level count: more levels than slots is a cycle, only in a damaged table, which
+  // then fails instead of hanging.
+  struct Levels {
+    std::size_t left;
+    void step() {
+      if (left-- == 0) fail(kSubscriptOutOfRange);
+    }
+  };
+  Levels levels() const noexcept { return {tree_.size()}; }
+  void prefetch_slot(Slot slot) const noexcept {
+    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
+      __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
+  }
+  std::vector<Slot> slots_between(Slot first, Slot last) const;
+  std::vector<Slot> slots_in_order() const;
+  std::size_t advance(Positions::Id id, std::size_t most, ValueSink* sink);
+  void land(Slot slot) noexcept;
 
   NodeTable tree_;
   float count_ = 0;
@@ -86,6 +154,7 @@ class Store {
   float root_index_ = 0;
   MODEVAL read_mode_ = WRITE_DATA;
   float current_index_ = 0;
+  Positions positions_;
 };
 
 }  // namespace quilmar
