@@ -78,6 +78,7 @@ Model::Model() {
 void Model::reset(bool table_refused) {
   slots.clear();
   order.clear();
+  positions.clear();
   alloc_size = 100;
   table_slots = table_refused ? 0 : 101;
   egn = NOT_EGNORE;
@@ -100,6 +101,7 @@ bool Model::alloc(float siz, bool allocation_refused) {
   if (!alloc_asks_memory(siz) || allocation_refused) return false;
   slots.clear();
   order.clear();
+  for (Position& p : positions) p.ended = true;
   table_slots = static_cast<std::size_t>(rounded(siz)) + 1;
   egn = NOT_EGNORE;
   read_mode = WRITE_DATA;
@@ -246,6 +248,103 @@ std::optional<Variant> Model::read_sub() const {
   if (table_slots == 0) return std::nullopt;
   const auto s = static_cast<std::size_t>(cursor);
   copy_value(*r.get(), s < slots.size() ? *slots[s].payload : *free_text_);
+  return r;
+}
+
+bool Model::holdable(const VARIANT& key) {
+  Variant k;
+  if (!copy_of(key, k) || is_free_text(*k)) return false;
+  try {
+    return compare(*k, *k) == Order::equal;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::optional<std::int32_t> Model::seek(const VARIANT& key, LONG how) const {
+  if (!holdable(key)) return std::nullopt;
+  // Whether the stored key in `slot` qualifies, and whether the last qualifying one is wanted.
+  const auto order_of = [&](std::int32_t slot) {
+    return compare(*slots[static_cast<std::size_t>(slot)].key, key);
+  };
+  std::optional<std::int32_t> found;
+  for (const std::int32_t slot : order) {
+    const Order o = order_of(slot);
+    const bool equal = o == Order::equal, less = o == Order::less, greater = o == Order::greater;
+    switch (how) {
+      case 1:
+        if (equal && !found) found = slot;
+        break;
+      case 2:
+        if (equal) found = slot;
+        break;
+      case 4:
+        if (!less && !found) found = slot;
+        break;
+      case 8:
+        if (greater && !found) found = slot;
+        break;
+      case 16:
+        if (!greater) found = slot;
+        break;
+      case 32:
+        if (less) found = slot;
+        break;
+      default: return std::nullopt;
+    }
+  }
+  return found;
+}
+
+void Model::land(std::int32_t slot) {
+  cursor = static_cast<float>(slot);
+  if (read_mode == FAULT) read_mode = WRITE_DATA;
+}
+
+std::vector<std::int32_t> Model::range(const VARIANT* low, const VARIANT* high) const {
+  const auto orderable = [](const VARIANT* b) {
+    if (!b) return true;
+    try {
+      return compare(*b, *b) == Order::equal;
+    } catch (...) {
+      return false;
+    }
+  };
+  std::vector<std::int32_t> r;
+  if (!orderable(low) || !orderable(high)) return r;
+  for (const std::int32_t slot : order) {
+    const VARIANT& k = *slots[static_cast<std::size_t>(slot)].key;
+    if ((!low || compare(k, *low) != Order::less) && (!high || compare(k, *high) != Order::greater))
+      r.push_back(slot);
+  }
+  return r;
+}
+
+Model::Put Model::put(const VARIANT& key, const VARIANT& payload, bool allocation_refused) {
+  if (!holdable(key)) return Put::refused;
+  Variant p;
+  if (!copy_of(payload, p)) return Put::fails;
+  if (const auto slot = seek(key, 1)) {
+    slots[static_cast<std::size_t>(*slot)].payload = std::move(p);
+    return Put::replaced;
+  }
+  // With no equal key the policy plays no part: the pair is inserted or refused for want of room.
+  const auto never = [](const std::vector<std::int32_t>& equal, const VARIANT&, const VARIANT&) {
+    return equal.front();
+  };
+  return indata(key, *p, allocation_refused, never) ? Put::no_room : Put::inserted;
+}
+
+std::vector<std::int32_t> Model::next(Position& p, std::size_t most) const {
+  std::vector<std::int32_t> r;
+  if (p.ended) return r;
+  auto at = order.begin();
+  if (p.started) {
+    at = std::find(order.begin(), order.end(), p.slot);
+    if (at != order.end()) ++at;
+  }
+  for (; at < order.end() && r.size() < most; ++at) r.push_back(*at);
+  if (!r.empty()) p = {true, false, r.back()};
   return r;
 }
 

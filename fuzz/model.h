@@ -66,6 +66,30 @@ class Model {
   // The payload under the cursor; none when the call fails for want of a table.
   std::optional<Variant> read_sub() const;
 
+  // Lookup by key. A key the store could never hold (one Indata refuses for what it is) is found
+  // nowhere. `how` is a Seek mode: 1 first equal, 2 last equal, 4 first >=, 8 first >, 16 last
+  // <=, 32 last <; the answer is the slot found, or none.
+  static bool holdable(const VARIANT& key);
+  std::optional<std::int32_t> seek(const VARIANT& key, LONG how) const;
+  // Find and Seek that land: the cursor goes there, and a blocked reading opens (as WRITE_DATA).
+  void land(std::int32_t slot);
+  // The slots of the keys with low <= key <= high (a null bound is none) in key order; a bound
+  // that cannot be ordered selects nothing.
+  std::vector<std::int32_t> range(const VARIANT* low, const VARIANT* high) const;
+  // Item(key) = payload: the payload of the first equal key replaced, or the pair inserted.
+  enum class Put { replaced, inserted, refused, no_room, fails };
+  Put put(const VARIANT& key, const VARIANT& payload, bool allocation_refused);
+
+  // Enumerator positions: the slot of the last key returned; the next key is the one after it in
+  // the order as it stands. An emptied store ends every position until it is reset.
+  struct Position {
+    bool started = false, ended = false;
+    std::int32_t slot = 0;
+  };
+  // Up to `most` slots after `p`, moving `p` past them.
+  std::vector<std::int32_t> next(Position& p, std::size_t most) const;
+  std::vector<Position> positions;
+
   float count() const { return static_cast<float>(slots.size()); }
   // The key in a slot, "" for a free one.
   const VARIANT& key_at(float slot) const;

@@ -13,10 +13,11 @@
 #include "host/message_box.h"
 #include "model.h"
 #include "server/avl_object.h"
+#include "store/links.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "value_maker.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::fuzz {
 
@@ -61,13 +62,18 @@ bool same_float(float a, float b) {
   return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
-long slot_of(float link) {
-  return link < 0 ? -1 : std::lrint(link);
-}
-
 struct Shown {
   Text title, text;
   UINT buttons;
+};
+
+// Keeps copies of what a walk hands over.
+class Copies final : public ValueSink {
+ public:
+  void reserve(std::size_t count) override { reserved = count; }
+  void take(const VARIANT& value) override { values.emplace_back(value); }
+  std::vector<Variant> values;
+  std::size_t reserved = 0;
 };
 
 class Session;
@@ -139,6 +145,7 @@ class Session {
            "CreateInstance");
     factory->Release();
     model_.reset(refused_);
+    positions_.clear();
     refused_ = false;
     dropped_ = false;
   }
@@ -153,7 +160,7 @@ class Session {
   void finish() {
     if (obj_) release_and_check();
     model_.reset();
-    expect(values_.probe().refs() == 1, "a stored object's reference was not released");
+    expect(values_.probe().refs == 1, "a stored object's reference was not released");
   }
 
   // One call, decoded from the input. Nested calls (depth > 0) run inside the event pump of a
@@ -164,7 +171,7 @@ class Session {
       ++nested_runs_;
       model_.cursor = store().current_index();
     }
-    switch (in_.pick(24)) {
+    switch (in_.pick(28)) {
       case 0:
       case 1:
       case 2:
@@ -204,6 +211,10 @@ class Session {
       case 19: null_arguments(); break;
       case 20: references(); break;
       case 21: drop(depth); break;
+      case 22: lookup(); break;
+      case 23: put(); break;
+      case 24: range(); break;
+      case 25: enumerate(); break;
       default: {  // a key from a small set, so equal keys and duplicates policies meet often
         const VARIANT key = values_.plain_key(in_.pick(64) * 8u), payload = values_.any();
         indata(key, payload);
@@ -263,7 +274,7 @@ class Session {
   // Everything observable after a call: the tree's invariants and the store against the model.
   void check() {
     const Store& s = store();
-    const test::Report r = test::verify(s);
+    const Report r = verify(s);
     for (const std::string& p : r.problems) {
       // A refused Alloc leaves AllocSize out of step with the table by design.
       if (p.rfind("I6", 0) == 0 && model_.out_of_step()) continue;
@@ -284,7 +295,7 @@ class Session {
                 test::describe(*model_.slots[i].key) + ", " +
                 test::describe(*model_.slots[i].payload));
     }
-    const std::vector<std::size_t> order = test::in_order(s);
+    const std::vector<std::size_t> order = in_order(s);
     expect(order.size() == model_.order.size(), "the tree holds another number of keys");
     for (std::size_t i = 0; i < order.size(); ++i)
       expect(order[i] == static_cast<std::size_t>(model_.order[i]),
@@ -380,13 +391,12 @@ class Session {
   int pumps_due(MODEVAL asked) const {
     const NodeTable& t = store().table();
     if (model_.read_mode == FAULT || t.size() == 0) return 0;
-    const auto link = [&t](long slot, bool small) {
-      return slot_of(small ? t[static_cast<std::size_t>(slot)].Small
-                           : t[static_cast<std::size_t>(slot)].Big);
+    const auto link = [&t](Slot slot, bool small) {
+      return child(t[static_cast<std::size_t>(slot)], small ? Side::small : Side::big);
     };
-    const auto descent = [&](long from, bool small) {
+    const auto descent = [&](Slot from, bool small) {
       int calls = 1;
-      for (long n = link(from, small); n >= 0; n = link(n, small)) ++calls;
+      for (Slot n = link(from, small); n != nil; n = link(n, small)) ++calls;
       return calls;
     };
     switch (asked) {
@@ -394,8 +404,8 @@ class Session {
       case END_READ: return descent(0, false);
       case READ_NEXT:
       case READ_BACK: {
-        const long down = link(slot_of(model_.cursor), asked == READ_BACK);
-        return down < 0 ? 0 : descent(down, asked == READ_NEXT);
+        const Slot down = link(to_slot(model_.cursor), asked == READ_BACK);
+        return down == nil ? 0 : descent(down, asked == READ_NEXT);
       }
       default: return 0;
     }
@@ -461,6 +471,146 @@ class Session {
     expect(hr == S_OK, "ReadSub failed its call");
     expect(same(*result, **want), "ReadSub's result differs from the model");
     if (result->vt == VT_BSTR) expect(result->bstrVal != nullptr, "ReadSub answered a null string");
+    check();
+  }
+
+  // Lookup, Item put, Keys and Items, and enumerators reach the store directly: the interface
+  // members that carry them are not there yet.
+  Store& store_to_change() { return const_cast<Store&>(store()); }
+
+  VARIANT probe_key() { return in_.pick(2) ? values_.any() : values_.plain_key(in_.pick(64) * 8u); }
+
+  const VARIANT& stored_key(std::int32_t slot) const {
+    return *model_.slots[static_cast<std::size_t>(slot)].key;
+  }
+
+  // Exists, Item, Find or Seek.
+  void lookup() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = probe_key();
+    Store& s = store_to_change();
+    const std::size_t boxes = shown_.size();
+    const auto first = model_.seek(key, 1);
+    switch (in_.pick(4)) {
+      case 0:
+        trace(depth_, "Exists %s", test::describe(key).c_str());
+        expect(s.exists(key) == first.has_value(), "Exists differs from the model");
+        break;
+      case 1: {
+        trace(depth_, "Item %s", test::describe(key).c_str());
+        Variant got;
+        expect(s.item(key, *got.get()) == first.has_value(), "Item found what the model did not");
+        if (first)
+          expect(same(*got, *model_.slots[static_cast<std::size_t>(*first)].payload),
+                 "Item's payload differs from the model");
+        break;
+      }
+      case 2:
+        trace(depth_, "Find %s", test::describe(key).c_str());
+        expect(s.find(key) == first.has_value(), "Find differs from the model");
+        if (first) model_.land(*first);
+        break;
+      default: {
+        static constexpr LONG kHows[] = {1, 2, 4, 8, 16, 32, 0, 3, 64, -1};
+        const LONG how = kHows[in_.pick(10)];
+        trace(depth_, "Seek %s, %ld", test::describe(key).c_str(), static_cast<long>(how));
+        const bool valid = how > 0 && how <= 32 && (how & (how - 1)) == 0;
+        Variant got;
+        bool found = false, invalid = false;
+        try {
+          found = s.seek(key, how, *got.get());
+        } catch (const Failure& f) {
+          invalid = f.code() == kInvalidArgument;
+        }
+        expect(invalid == !valid, "Seek's check of its mode");
+        if (!valid) break;
+        const auto want = model_.seek(key, how);
+        expect(found == want.has_value(), "Seek differs from the model");
+        if (want) {
+          expect(same(*got, stored_key(*want)), "Seek's key differs from the model");
+          model_.land(*want);
+        } else {
+          expect(got->vt == VT_EMPTY, "Seek that found nothing answered something");
+        }
+      }
+    }
+    expect(shown_.size() == boxes, "a lookup showed a box");
+    check();
+  }
+
+  // Item(key) = payload.
+  void put() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = probe_key(), payload = values_.any();
+    trace(depth_, "Item %s = %s", test::describe(key).c_str(), test::describe(payload).c_str());
+    const std::size_t boxes = shown_.size();
+    refused_ = false;
+    Model::Put got = Model::Put::fails;
+    try {
+      // The two enumerations list their common answers in the same order.
+      got = static_cast<Model::Put>(store_to_change().put_item(key, payload));
+    } catch (const Failure&) {
+    }
+    expect(got == model_.put(key, payload, refused_), "Item put differs from the model");
+    expect(shown_.size() == boxes, "Item put showed a box");
+    check();
+  }
+
+  // Keys or Items with optional bounds.
+  void range() {
+    ++totals.operations, ++ops_;
+    const VARIANT low = values_.any(), high = values_.any();
+    const VARIANT* lo = in_.pick(2) ? &low : nullptr;
+    const VARIANT* hi = in_.pick(2) ? &high : nullptr;
+    const Field field = in_.pick(2) ? Field::key : Field::payload;
+    trace(depth_, "%s %s, %s", field == Field::key ? "Keys" : "Items",
+          lo ? test::describe(low).c_str() : "-", hi ? test::describe(high).c_str() : "-");
+    Copies got;
+    store().copy_range(field, lo, hi, got);
+    const std::vector<std::int32_t> want = model_.range(lo, hi);
+    expect(got.values.size() == want.size() && got.reserved == want.size(),
+           "Keys or Items: another number of values than the model");
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      const Model::Pair& pair = model_.slots[static_cast<std::size_t>(want[i])];
+      expect(same(*got.values[i], field == Field::key ? *pair.key : *pair.payload),
+             "Keys or Items: a value differs from the model");
+    }
+    check();
+  }
+
+  // An enumerator opened, cloned, closed, reset, stepped or skipped.
+  void enumerate() {
+    ++totals.operations, ++ops_;
+    Store& s = store_to_change();
+    const std::size_t which =
+        positions_.empty() ? 0 : in_.pick(static_cast<unsigned>(positions_.size()));
+    const auto choice = positions_.empty() ? 0 : in_.pick(6);
+    if (choice == 0 || (choice == 1 && positions_.size() < 4)) {
+      trace(depth_, choice == 0 ? "enumerator opened" : "enumerator %zu cloned", which);
+      if (positions_.size() >= 4) return;
+      positions_.push_back(choice == 0 ? s.open_position() : s.clone_position(positions_[which]));
+      model_.positions.push_back(choice == 0 ? Model::Position{} : model_.positions[which]);
+    } else if (choice == 2) {
+      trace(depth_, "enumerator %zu closed", which);
+      s.close_position(positions_[which]);
+      positions_.erase(positions_.begin() + static_cast<std::ptrdiff_t>(which));
+      model_.positions.erase(model_.positions.begin() + static_cast<std::ptrdiff_t>(which));
+    } else if (choice == 3) {
+      trace(depth_, "enumerator %zu reset", which);
+      s.reset_position(positions_[which]);
+      model_.positions[which] = {};
+    } else {
+      const std::size_t most = in_.pick(9);
+      const bool skip = choice == 4;
+      trace(depth_, "enumerator %zu: %s %zu", which, skip ? "Skip" : "Next", most);
+      const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
+      Copies got;
+      const std::size_t n =
+          skip ? s.skip_keys(positions_[which], most) : s.next_keys(positions_[which], most, got);
+      expect(n == want.size(), "an enumerator moved by another number of keys than the model");
+      for (std::size_t i = 0; !skip && i < want.size(); ++i)
+        expect(same(*got.values[i], stored_key(want[i])), "an enumerator's key differs");
+    }
     check();
   }
 
@@ -557,7 +707,8 @@ class Session {
   Input in_;
   ValueMaker values_;
   Model model_;
-  _clsAVLt* obj_ = nullptr;  // the client's one reference
+  std::vector<Positions::Id> positions_;  // beside model_.positions, one for one
+  _clsAVLt* obj_ = nullptr;               // the client's one reference
   bool dropped_ = false;
   int plan_skip_ = 0, plan_ops_ = 0;  // calls the pump makes, after skipping some pump calls
   int pump_calls_ = 0, nested_runs_ = 0, depth_ = 0;

@@ -79,38 +79,7 @@ double real(Input& in) {
   }
 }
 
-// A Variant with every byte defined (VariantInit leaves the value bytes alone on Windows).
-VARIANT blank() {
-  VARIANT v;
-  std::memset(&v, 0, sizeof v);
-  v.vt = VT_EMPTY;
-  return v;
-}
-
 }  // namespace
-
-HRESULT Probe::QueryInterface(REFIID riid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) return E_NOINTERFACE;
-  *object = static_cast<IDispatch*>(this);
-  AddRef();
-  return S_OK;
-}
-HRESULT Probe::GetTypeInfoCount(UINT* count) {
-  if (count) *count = 0;
-  return S_OK;
-}
-HRESULT Probe::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-HRESULT Probe::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
-HRESULT Probe::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
-}
 
 ValueMaker::~ValueMaker() {
   for (BSTR s : strings_) SysFreeString(s);
@@ -122,7 +91,7 @@ BSTR ValueMaker::own(BSTR s) {
 }
 
 VARIANT* ValueMaker::cell() {
-  cells_.push_back(blank());
+  cells_.push_back(test::blank());
   return &cells_.back();
 }
 
@@ -138,7 +107,7 @@ VARIANT ValueMaker::any() {
 }
 
 VARIANT ValueMaker::value(int depth) {
-  VARIANT v = blank();
+  VARIANT v = test::blank();
   const unsigned kind = in_.pick(34);
   switch (kind) {
     case 0: break;  // Empty
@@ -200,7 +169,7 @@ VARIANT ValueMaker::value(int depth) {
 }
 
 VARIANT ValueMaker::by_reference(int depth) {
-  VARIANT r = blank();
+  VARIANT r = test::blank();
   switch (in_.pick(3)) {
     case 0: {  // a variable of a fixed type, as a typed language passes it
       VARIANT* target = cell();
@@ -233,7 +202,7 @@ VARIANT ValueMaker::by_reference(int depth) {
 }
 
 VARIANT ValueMaker::plain_key(std::uint32_t r) {
-  VARIANT v = blank();
+  VARIANT v = test::blank();
   switch (r % 8) {
     case 5: v.vt = VT_R8, v.dblVal = static_cast<double>((r >> 3) % 4000) / 4; break;
     case 6:

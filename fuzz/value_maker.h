@@ -8,26 +8,9 @@
 
 #include "input.h"
 #include "quilmar/com_types.h"
+#include "values.h"
 
 namespace quilmar::fuzz {
-
-// A COM object to store as a payload: it counts its references, so a reference the store
-// forgets to release shows up.
-class Probe final : public IDispatch {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override;
-  long refs() const { return refs_; }
-
- private:
-  long refs_ = 1;  // the maker's own
-};
 
 class ValueMaker {
  public:
@@ -41,7 +24,7 @@ class ValueMaker {
   VARIANT any();
   // A key likely to collide with others: small integers, short texts, a few doubles.
   VARIANT plain_key(std::uint32_t r);
-  const Probe& probe() const { return probe_; }
+  const test::Counted& probe() const { return probe_; }
 
  private:
   VARIANT value(int depth);
@@ -51,7 +34,7 @@ class ValueMaker {
   VARIANT* cell();
 
   Input& in_;
-  Probe probe_;
+  test::Counted probe_;
   std::vector<BSTR> strings_;
   std::deque<VARIANT> cells_;  // targets of by-reference Variants; deque keeps them in place
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "object.h"
 #include "seams.h"
 #include "server/coerce.h"
 #include "server/members.h"
@@ -23,22 +24,6 @@ constexpr WORD kScriptGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 constexpr WORD kMethod = DISPATCH_METHOD;
 constexpr WORD kPut = DISPATCH_PROPERTYPUT;
 constexpr UINT kUnset = 0xDEADBEEF;
-
-struct Object {
-  IDispatch* p = nullptr;
-  Object() {
-    IClassFactory* factory = nullptr;
-    EXPECT_EQ(
-        DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-        S_OK);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&p)), S_OK);
-    factory->Release();
-  }
-  ~Object() {
-    if (p) p->Release();
-  }
-  IDispatch* operator->() const { return p; }
-};
 
 DISPID id_of(IDispatch* d, const char* name) {
   Text text = T(name);
@@ -118,7 +103,7 @@ Text text_result(const Outcome& o) {
 }
 
 TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
-  Object o;
+  TestObject o;
   const struct {
     const char* name;
     DISPID id;
@@ -132,7 +117,7 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
       {"DataNumber", dispid::DataNumber},
       {"getVERSION", dispid::GetVersion},
   };
-  for (const auto& row : rows) EXPECT_EQ(id_of(o.p, row.name), row.id) << row.name;
+  for (const auto& row : rows) EXPECT_EQ(id_of(o.get(), row.name), row.id) << row.name;
 
   for (const char* name : {"NextIndex", "BackIndex", "Rebalance", "", "Read ", "Egnor"}) {
     Text text = T(name);
@@ -156,24 +141,24 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
 }
 
 TEST(Dispatch, PropertiesAreReadWithEitherKindOfAccess) {
-  Object o;
+  TestObject o;
   for (WORD flags : {kGet, kScriptGet}) {
-    Outcome r = invoke(o.p, "MemorySize", flags);
+    Outcome r = invoke(o.get(), "MemorySize", flags);
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_EQ(r.result->vt, VT_I4);
     EXPECT_EQ(r.result->lVal, 100);
-    r = invoke(o.p, "DataNumber", flags);
+    r = invoke(o.get(), "DataNumber", flags);
     EXPECT_EQ(r.result->vt, VT_I4);
     EXPECT_EQ(r.result->lVal, 0);
-    r = invoke(o.p, "Egnore", flags);
+    r = invoke(o.get(), "Egnore", flags);
     EXPECT_EQ(r.result->vt, VT_I4);
     EXPECT_EQ(r.result->lVal, NOT_EGNORE);
-    EXPECT_EQ(text_result(invoke(o.p, "GetVersion", flags)), T("Ver1.06"));
+    EXPECT_EQ(text_result(invoke(o.get(), "GetVersion", flags)), T("Ver1.06"));
   }
   // A caller that wants no result passes none.
   DISPPARAMS none = {};
   EXPECT_EQ(
-      o->Invoke(id_of(o.p, "GetVersion"), IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr),
+      o->Invoke(id_of(o.get(), "GetVersion"), IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr),
       S_OK);
 }
 
@@ -192,9 +177,10 @@ TEST(Dispatch, EgnoreIsWrittenAndReadUnderOneId) {
       {"positional", {*i4(USE_LAST_DATA)}, {}, USE_LAST_DATA},
   };
   for (const auto& row : rows) {
-    Object o;
-    EXPECT_EQ(invoke(o.p, "Egnore", kPut, row.positional, row.named).hr, S_OK) << row.what;
-    EXPECT_EQ(get_long(o.p, "Egnore"), row.expected) << row.what;
+    SCOPED_TRACE(row.what);
+    TestObject o;
+    EXPECT_EQ(invoke(o.get(), "Egnore", kPut, row.positional, row.named).hr, S_OK);
+    EXPECT_EQ(get_long(o.get(), "Egnore"), row.expected);
   }
 }
 
@@ -219,12 +205,13 @@ TEST(Dispatch, AllocConvertsSizOrSuppliesItsDefault) {
       {"Boolean true", {*boolean(true)}, {}, -1, false},
   };
   for (const auto& row : rows) {
-    Object o;
-    const Outcome r = invoke(o.p, "Alloc", kMethod, row.positional, row.named);
-    EXPECT_EQ(r.hr, S_OK) << row.what;
-    EXPECT_EQ(r.result->vt, VT_BOOL) << row.what;
-    EXPECT_EQ(r.result->boolVal, row.built ? VARIANT_TRUE : VARIANT_FALSE) << row.what;
-    EXPECT_EQ(get_long(o.p, "MemorySize"), row.memory_size) << row.what;
+    SCOPED_TRACE(row.what);
+    TestObject o;
+    const Outcome r = invoke(o.get(), "Alloc", kMethod, row.positional, row.named);
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(r.result->vt, VT_BOOL);
+    EXPECT_EQ(r.result->boolVal, row.built ? VARIANT_TRUE : VARIANT_FALSE);
+    EXPECT_EQ(get_long(o.get(), "MemorySize"), row.memory_size);
   }
   EXPECT_EQ(single, 20);  // declared in and out, never written
   EXPECT_EQ(byte->vt, VT_UI1);
@@ -271,45 +258,47 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   int line = 0;
   for (const auto& row : rows) {
     ++line;
-    Object o;
-    const Outcome r = invoke(o.p, row.member, row.flags, row.positional, row.named);
-    EXPECT_EQ(r.hr, row.hr) << "row " << line << " " << row.member;
-    EXPECT_EQ(r.arg_error, row.arg_error) << "row " << line << " " << row.member;
-    EXPECT_EQ(r.result->vt, VT_EMPTY) << "row " << line << " " << row.member;
-    EXPECT_EQ(get_long(o.p, "MemorySize"), 100) << "row " << line << " " << row.member;
+    SCOPED_TRACE("row " + std::to_string(line) + " " + row.member);
+    TestObject o;
+    const Outcome r = invoke(o.get(), row.member, row.flags, row.positional, row.named);
+    EXPECT_EQ(r.hr, row.hr);
+    EXPECT_EQ(r.arg_error, row.arg_error);
+    EXPECT_EQ(r.result->vt, VT_EMPTY);
+    EXPECT_EQ(get_long(o.get(), "MemorySize"), 100);
   }
-  Object o;
-  EXPECT_EQ(invoke(o.p, 0x12345, kScriptGet, {}).hr, DISP_E_MEMBERNOTFOUND);
+  TestObject o;
+  EXPECT_EQ(invoke(o.get(), 0x12345, kScriptGet, {}).hr, DISP_E_MEMBERNOTFOUND);
   DISPPARAMS none = {};
   EXPECT_EQ(o->Invoke(dispid::MemorySize, IID_IDispatch, 0, kGet, &none, nullptr, nullptr, nullptr),
             DISP_E_UNKNOWNINTERFACE);
 }
 
 TEST(Dispatch, KeysAndPayloadsTravelByValueAndByReference) {
-  Object o;
+  TestObject o;
   Variant c = text("c"), payload = r8(2.5), m = text("m");
-  Outcome r = invoke(o.p, "Indata", kMethod, {*m, *i4(1)});
+  Outcome r = invoke(o.get(), "Indata", kMethod, {*m, *i4(1)});
   EXPECT_EQ(r.hr, S_OK);
   EXPECT_EQ(r.result->vt, VT_EMPTY);
-  EXPECT_EQ(invoke(o.p, "Indata", kMethod, {by_ref(*c.get()), by_ref(*payload.get())}).hr, S_OK);
-  EXPECT_EQ(invoke(o.p, "Indata", kMethod, {*text("a")}).hr, S_OK);  // payload left out
-  EXPECT_EQ(get_long(o.p, "DataNumber"), 3);
+  EXPECT_EQ(invoke(o.get(), "Indata", kMethod, {by_ref(*c.get()), by_ref(*payload.get())}).hr,
+            S_OK);
+  EXPECT_EQ(invoke(o.get(), "Indata", kMethod, {*text("a")}).hr, S_OK);  // payload left out
+  EXPECT_EQ(get_long(o.get(), "DataNumber"), 3);
 
   Variant mode = i2(START_READ);  // script variables hold small numbers as I2
   VARIANT mode_ref = by_ref(*mode.get());
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("a"));
-  EXPECT_EQ(text_result(invoke(o.p, "ReadSub", kScriptGet)), T(""));  // the text "", not Empty
+  EXPECT_EQ(text_result(invoke(o.get(), "Read", kScriptGet, {mode_ref})), T("a"));
+  EXPECT_EQ(text_result(invoke(o.get(), "ReadSub", kScriptGet)), T(""));  // the text "", not Empty
   *mode.get() = *i2(READ_NEXT);
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("c"));
-  r = invoke(o.p, "ReadSub", kScriptGet);
+  EXPECT_EQ(text_result(invoke(o.get(), "Read", kScriptGet, {mode_ref})), T("c"));
+  r = invoke(o.get(), "ReadSub", kScriptGet);
   EXPECT_EQ(r.result->vt, VT_R8);
   EXPECT_EQ(double{r.result->dblVal}, 2.5);  // a copy: the stand-in packs to 4
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T("m"));
-  r = invoke(o.p, "ReadSub", kScriptGet);
+  EXPECT_EQ(text_result(invoke(o.get(), "Read", kScriptGet, {mode_ref})), T("m"));
+  r = invoke(o.get(), "ReadSub", kScriptGet);
   EXPECT_EQ(r.result->vt, VT_I4);
   EXPECT_EQ(r.result->lVal, 1);
   EXPECT_EQ(mode->vt, VT_I2);  // untouched while keys remain
-  EXPECT_EQ(text_result(invoke(o.p, "Read", kScriptGet, {mode_ref})), T(""));
+  EXPECT_EQ(text_result(invoke(o.get(), "Read", kScriptGet, {mode_ref})), T(""));
   EXPECT_EQ(mode->vt, VT_I4);
   EXPECT_EQ(mode->lVal, FAULT);
 }
@@ -333,10 +322,11 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
       {"by value", by_value},
   };
   for (const auto& row : rows) {
-    Object o;  // empty: the first step finds no key
-    const Outcome r = invoke(o.p, "Read", kMethod, {row.mode});
-    EXPECT_EQ(r.hr, S_OK) << row.what;
-    EXPECT_EQ(text_result(r), T("")) << row.what;
+    SCOPED_TRACE(row.what);
+    TestObject o;  // empty: the first step finds no key
+    const Outcome r = invoke(o.get(), "Read", kMethod, {row.mode});
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(text_result(r), T(""));
   }
   EXPECT_EQ(variable->vt, VT_I4);
   EXPECT_EQ(variable->lVal, FAULT);
@@ -407,20 +397,21 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
       {"Seek", kMethod, {*key, *how}, kInvalidArgument, "Invalid procedure call or argument"},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.member);
     const Outcome r = invoke(&target, row.member, row.flags, row.args);
-    EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << row.member;
-    EXPECT_EQ(r.scode, row.scode) << row.member;
-    EXPECT_EQ(r.description, T(row.description)) << row.member;
-    EXPECT_EQ(r.source, T("Quilmar.clsAVLt")) << row.member;
-    EXPECT_EQ(r.result->vt, VT_EMPTY) << row.member;
+    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(r.scode, row.scode);
+    EXPECT_EQ(r.description, T(row.description));
+    EXPECT_EQ(r.source, T("Quilmar.clsAVLt"));
+    EXPECT_EQ(r.result->vt, VT_EMPTY);
   }
   EXPECT_EQ(mode->lVal, READ_NEXT);  // a failed Read writes nothing back
 }
 
 TEST(Dispatch, AFailureLeavesTheObjectUsable) {
-  Object o;
-  EXPECT_EQ(invoke(o.p, "Alloc", kMethod, {*r8(3e9)}).hr, S_OK);  // a table too big: not built
-  const Outcome r = invoke(o.p, "MemorySize", kScriptGet);
+  TestObject o;
+  EXPECT_EQ(invoke(o.get(), "Alloc", kMethod, {*r8(3e9)}).hr, S_OK);  // a table too big: not built
+  const Outcome r = invoke(o.get(), "MemorySize", kScriptGet);
   EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
   EXPECT_EQ(r.scode, kOverflow);
   EXPECT_EQ(r.description, T("Overflow"));
@@ -428,16 +419,16 @@ TEST(Dispatch, AFailureLeavesTheObjectUsable) {
   DISPPARAMS none = {};
   EXPECT_EQ(o->Invoke(dispid::MemorySize, IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr),
             DISP_E_EXCEPTION);  // without EXCEPINFO too
-  EXPECT_EQ(get_long(o.p, "DataNumber"), 0);
-  EXPECT_EQ(invoke(o.p, "Alloc", kMethod, {*i4(10)}).hr, S_OK);
-  EXPECT_EQ(get_long(o.p, "MemorySize"), 10);
+  EXPECT_EQ(get_long(o.get(), "DataNumber"), 0);
+  EXPECT_EQ(invoke(o.get(), "Alloc", kMethod, {*i4(10)}).hr, S_OK);
+  EXPECT_EQ(get_long(o.get(), "MemorySize"), 10);
 }
 
 TEST(Dispatch, InvokeHoldsTheObjectWhenTheClientReleasesItMidCall) {
   IDispatch* d = nullptr;
   {
-    Object o;
-    d = std::exchange(o.p, nullptr);  // the client's only reference, released in the pump below
+    TestObject o;
+    d = o.release();  // the client's only reference, released in the pump below
   }
   bool released = false;
   PumpSpy pump([&] {
@@ -487,22 +478,23 @@ TEST(Coerce, ArgumentsConvertAsScriptsExpect) {
       {"error", error(DISP_E_PARAMNOTFOUND), mismatch, 0, DISP_E_TYPEMISMATCH},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     LONG l = 0;
     const HRESULT hr = to_long(*row.value, l);
     if (row.as_long == mismatch) {
-      EXPECT_EQ(hr, DISP_E_TYPEMISMATCH) << row.what;
+      EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
     } else if (row.as_long == overflow) {
-      EXPECT_EQ(hr, DISP_E_OVERFLOW) << row.what;
+      EXPECT_EQ(hr, DISP_E_OVERFLOW);
     } else {
-      EXPECT_EQ(hr, S_OK) << row.what;
-      EXPECT_EQ(l, row.as_long) << row.what;
+      EXPECT_EQ(hr, S_OK);
+      EXPECT_EQ(l, row.as_long);
     }
     FLOAT f = 0;
-    EXPECT_EQ(to_float(*row.value, f), row.float_hr) << row.what;
+    EXPECT_EQ(to_float(*row.value, f), row.float_hr);
     if (row.float_hr == S_OK && std::isnan(row.as_float)) {
-      EXPECT_TRUE(std::isnan(f)) << row.what;
+      EXPECT_TRUE(std::isnan(f));
     } else if (row.float_hr == S_OK) {
-      EXPECT_EQ(f, row.as_float) << row.what;
+      EXPECT_EQ(f, row.as_float);
     }
   }
 }

@@ -6,9 +6,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {

@@ -4,11 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {
@@ -52,12 +53,12 @@ TEST(Insert, PlacesKeysAsTheWalkFindsThem) {
        {{0, -1, 1, -1, BALANCED}, {1, 0, 2, -1, SMALLV}, {2, 1, -1, -1, BALANCED}}},
   };
   for (const ShapeRow& row : rows) {
+    SCOPED_TRACE(row.label);
     Store s = fresh();
     for (LONG k : row.keys) put(s, i4(k));
-    EXPECT_EQ(s.data_number(), static_cast<LONG>(row.keys.size())) << row.label;
-    for (const Shape& want : row.expected)
-      EXPECT_EQ(describe(shape(s, want.slot)), describe(want)) << row.label;
-    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+    EXPECT_EQ(s.data_number(), static_cast<LONG>(row.keys.size()));
+    for (const Shape& want : row.expected) EXPECT_EQ(describe(shape(s, want.slot)), describe(want));
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
   }
 }
 
@@ -92,17 +93,18 @@ TEST(Insert, DuplicatePoliciesDecideWhatAnEqualKeyDoes) {
       {"a negative policy keeps every copy", -1, i2(5), 2, "I4 5", "BSTR \"a\""},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
     Store s = fresh();
     s.set_egnore(static_cast<EGN_MOD>(row.policy));
     put(s, i4(5), text("a"));
     BoxCapture boxes;
     put(s, row.second_key, text("b"));
-    EXPECT_EQ(s.data_number(), row.count) << row.label;
-    EXPECT_EQ(key_at(s, 0), row.key0) << row.label;
-    EXPECT_EQ(payload_at(s, 0), row.payload0) << row.label;
-    EXPECT_TRUE(boxes.boxes().empty()) << row.label;
-    EXPECT_EQ(s.egnore(), row.policy) << row.label;
-    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+    EXPECT_EQ(s.data_number(), row.count);
+    EXPECT_EQ(key_at(s, 0), row.key0);
+    EXPECT_EQ(payload_at(s, 0), row.payload0);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(s.egnore(), row.policy);
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
   }
 }
 
@@ -245,11 +247,7 @@ TEST(Insert, WarningTextIsExactByteForByte) {
 }
 
 TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
-  IClassFactory* factory = nullptr;
-  _clsAVLt* store = nullptr;
-  ASSERT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&store)), S_OK);
+  TestObject store;
   BoxCapture boxes;
   Variant good = i4(1), payload = text(""), refused = null();
   EGN_MOD first = USE_FIRST_DATA;
@@ -262,8 +260,6 @@ TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
     store->put_Egnore(&first);
   }
   EXPECT_EQ(boxes.boxes().size(), 1u);
-  store->Release();
-  factory->Release();
 }
 
 }  // namespace

@@ -9,23 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
 #include "store/node_table.h"
+#include "store/verify.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {
 
+// A new object whose only reference the test releases itself.
 _clsAVLt* create() {
-  IClassFactory* factory = nullptr;
-  _clsAVLt* obj = nullptr;
-  EXPECT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj)), S_OK);
-  factory->Release();
-  return obj;
+  return TestObject().release();
 }
 
 const Store& store_of(_clsAVLt* obj) {
@@ -110,6 +106,7 @@ TEST(Lifetime, ReleasedFromInsideItsOwnWalk) {
       {"READ_NEXT descending into the bigger subtree", READ_NEXT, "BSTR \"n\""},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
     Counted payload_object;
     _clsAVLt* obj = create();
     for (const char* k : {"m", "c", "x", "a", "e", "n", "z"})
@@ -117,17 +114,17 @@ TEST(Lifetime, ReleasedFromInsideItsOwnWalk) {
     int pumps = 0;
     PumpSpy pump([&] {
       if (pumps++ == 0) {
-        EXPECT_EQ(obj->Release(), 1u) << row.label;  // the client's last reference; the call's own
-        EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << row.label;  // remains
+        EXPECT_EQ(obj->Release(), 1u);          // the client's last reference; the call's own
+        EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // remains
       }
     });
     MODEVAL mode = row.mode;
     Variant result;
-    EXPECT_EQ(obj->Read(&mode, result.get()), S_OK) << row.label;
-    EXPECT_EQ(describe(*result), row.expected) << row.label;
-    EXPECT_GE(pumps, 1) << row.label;
-    EXPECT_EQ(DllCanUnloadNow(), S_OK) << row.label << ": the object outlived its last call";
-    EXPECT_EQ(payload_object.refs, 1u) << row.label;
+    EXPECT_EQ(obj->Read(&mode, result.get()), S_OK);
+    EXPECT_EQ(describe(*result), row.expected);
+    EXPECT_GE(pumps, 1);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK) << "the object outlived its last call";
+    EXPECT_EQ(payload_object.refs, 1u);
   }
   strings.expect_back("after the walks");
 }
@@ -163,6 +160,7 @@ TEST(MemoryPressure, FillUntilRefusedLosesNothingAndGoesOn) {
       {"random with duplicates into 2500 slots", 2500, 2},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
     std::size_t budget = row.budget_slots * sizeof(AVLtree);
     const AllocationHook hook([&budget](std::size_t bytes) { return bytes <= budget; });
     _clsAVLt* obj = create();
@@ -179,17 +177,17 @@ TEST(MemoryPressure, FillUntilRefusedLosesNothingAndGoesOn) {
       put(obj, i4(key), text(payload.c_str()));
       obj->get_DataNumber(&after);
       if (after == before + 1) stored.emplace_back(key, payload);
-      ASSERT_LT(i, 100000) << row.label << ": the heap never refused";
+      ASSERT_LT(i, 100000) << "the heap never refused";
     }
-    ASSERT_EQ(boxes.boxes().size(), 1u) << row.label;
+    ASSERT_EQ(boxes.boxes().size(), 1u);
     LONG count = 0, memory = 0;
     obj->get_DataNumber(&count);
     obj->get_MemorySize(&memory);
-    EXPECT_EQ(count, static_cast<LONG>(stored.size())) << row.label;
+    EXPECT_EQ(count, static_cast<LONG>(stored.size()));
     EXPECT_EQ(boxes.boxes()[0].text, warning_text(std::to_string(memory + 100).c_str()))
-        << row.label << ": the box names the size that could not be had";
+        << "the box names the size that could not be had";
     const Report report = verify(store_of(obj));
-    EXPECT_TRUE(report.ok()) << row.label << "\n" << report.text();
+    EXPECT_TRUE(report.ok()) << report.text();
 
     // Everything stored reads back in order, equal keys in insertion order, each with its payload.
     std::stable_sort(stored.begin(), stored.end(),
@@ -198,21 +196,21 @@ TEST(MemoryPressure, FillUntilRefusedLosesNothingAndGoesOn) {
       const Variant key = read(obj, i == 0 ? START_READ : READ_NEXT);
       Variant payload;
       obj->ReadSub(payload.get());
-      ASSERT_EQ(describe(*key), "I4 " + std::to_string(stored[i].first)) << row.label << " " << i;
-      ASSERT_EQ(describe(*payload), "BSTR \"" + stored[i].second + "\"") << row.label << " " << i;
+      ASSERT_EQ(describe(*key), "I4 " + std::to_string(stored[i].first)) << i;
+      ASSERT_EQ(describe(*payload), "BSTR \"" + stored[i].second + "\"") << i;
     }
 
     // Still refused while memory is short; accepted once it is back.
     boxes.clear();
     put(obj, i4(123456), text("late"));
-    EXPECT_EQ(boxes.boxes().size(), 1u) << row.label;
+    EXPECT_EQ(boxes.boxes().size(), 1u);
     budget = static_cast<std::size_t>(-1);
     put(obj, i4(123456), text("late"));
     obj->get_DataNumber(&count);
-    EXPECT_EQ(count, static_cast<LONG>(stored.size()) + 1) << row.label;
-    EXPECT_TRUE(verify(store_of(obj)).ok()) << row.label << "\n" << verify(store_of(obj)).text();
+    EXPECT_EQ(count, static_cast<LONG>(stored.size()) + 1);
+    EXPECT_TRUE(verify(store_of(obj)).ok()) << verify(store_of(obj)).text();
     obj->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_OK) << row.label;
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
   }
   strings.expect_back("after the filled stores were released");
 }

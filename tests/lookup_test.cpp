@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "seams.h"
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {

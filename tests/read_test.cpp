@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <random>
 
+#include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"
 #include "server/module.h"
@@ -210,11 +211,8 @@ TEST(Read, ReentrantAllocDuringAWalkRestartsFromSlotZero) {
 
 TEST(Read, ReleasingTheLastReferenceDuringAWalkWaitsForTheCall) {
   const long before = module::usage();
-  IClassFactory* factory = nullptr;
-  _clsAVLt* store = nullptr;
-  DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-  factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&store));
-  factory->Release();
+  TestObject object;
+  _clsAVLt* store = object.release();
   for (LONG k : {5, 3, 8, 1}) {
     Variant key = i4(k), payload = text("x"), ignored;
     store->Indata(key.get(), payload.get(), ignored.get());

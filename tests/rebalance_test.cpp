@@ -5,9 +5,9 @@
 #include <cmath>
 #include <random>
 
+#include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
-#include "verifier.h"
 
 namespace quilmar::test {
 namespace {
@@ -76,11 +76,11 @@ TEST(Rebalance, RotationsLeaveTheseExactTrees) {
         {5, 1, 4, 3, B}}},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
     const Store s = filled(row.keys);
-    ASSERT_EQ(s.data_number(), static_cast<LONG>(row.table.size())) << row.label;
-    for (const Shape& want : row.table)
-      EXPECT_EQ(describe(shape(s, want.slot)), describe(want)) << row.label;
-    EXPECT_TRUE(verify(s).ok()) << row.label << "\n" << verify(s).text();
+    ASSERT_EQ(s.data_number(), static_cast<LONG>(row.table.size()));
+    for (const Shape& want : row.table) EXPECT_EQ(describe(shape(s, want.slot)), describe(want));
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
   }
 }
 
@@ -160,7 +160,7 @@ TEST(Rebalance, SubtreesUnderSlotZeroStayShallow) {
   const Report a = verify(ascending);
   ASSERT_TRUE(a.ok()) << a.text();
   ASSERT_EQ(a.nodes, static_cast<std::size_t>(n));
-  EXPECT_EQ(ascending.table()[0].Small, -1);
+  EXPECT_EQ(child(ascending.table()[0], Side::small), nil);
   EXPECT_LE(a.big_height, bound);
   std::printf("ascending %d keys: big height under slot 0 %d\n", n, a.big_height);
 }

@@ -1,12 +1,13 @@
-#include "quilmar/quilmar.h"
 #include "server/interface_type_info.h"
 
 namespace quilmar {
 
 InterfaceTypeInfo::~InterfaceTypeInfo() = default;
 
+// Other hosts have no type libraries: the first look finds nothing, and so does every later one.
 ITypeInfo* InterfaceTypeInfo::load() noexcept {
-  return nullptr;
+  tried_ = true;
+  return info_;
 }
 
 HRESULT InterfaceTypeInfo::count(UINT* count) noexcept {

@@ -78,7 +78,7 @@ Slot Store::neighbour(Slot n, Side side) const {
     Levels depth = levels();
     for (Slot next; (next = child(at(m), opposite(side))) != nil; m = next) {
       // A later step leaves this node by its `side` link: start loading that child now.
-      if (const Slot later = child(at(m), side); later != nil) prefetch_slot(later);
+      if (const Slot later = child(at(m), side); later != nil) prefetch(later);
       depth.step();
     }
     return m;
@@ -119,7 +119,7 @@ std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* hi
   // The slots are known ahead, so their records load in parallel instead of one after another.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < order.size(); ++i) {
-    if (i + kAhead < order.size()) prefetch_slot(order[i + kAhead]);
+    if (i + kAhead < order.size()) prefetch(order[i + kAhead]);
     sink.take(field_of(at(order[i]), field));
   }
   return order.size();

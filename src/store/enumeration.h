@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "quilmar/quilmar.h"
-#include "store/links_interim.h"
+#include "store/links.h"
 
 namespace quilmar {
 

@@ -2,9 +2,11 @@
 // growth by 100 slots, and the two messages.
 #include <cmath>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "host/message_box.h"
+#include "store/links.h"
 #include "store/store.h"
 
 namespace quilmar {
@@ -12,20 +14,17 @@ namespace {
 
 // Where the walk ended.
 struct Place {
-  std::int32_t parent = -1;    // the last slot holding a node; -1 for an empty tree
-  BALANCESTS side = BALANCED;  // under which link of the parent the key goes; BALANCED: none
-  bool absorbed = false;       // a duplicate was taken care of; nothing is added
+  Slot parent = nil;         // the last slot holding a node; nil for an empty tree
+  std::optional<Side> side;  // under which link of the parent the key goes
+  bool absorbed = false;     // a duplicate was taken care of; nothing is added
 };
 
 }  // namespace
 
 // Starts fetching both children while a text key is compared here: the compare waits on the
 // text's own memory, and the next level's record arrives meanwhile.
-void Store::prefetch_children(const AVLtree& node) const noexcept {
-  for (const float link : {node.Small, node.Big}) {
-    if (is_link(link) && link < static_cast<float>(tree_.size()))
-      __builtin_prefetch(&tree_[static_cast<std::size_t>(link)]);
-  }
+void Store::prefetch_children(const AVLtree& node) const {
+  for (const Side s : {Side::small, Side::big}) prefetch(child(node, s));
 }
 
 void Store::warn(float shown_size) noexcept {
@@ -57,8 +56,8 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
 
   Place place;
   const bool text_key = k.kind == Scalar::text;
-  const std::int32_t root = to_int32(root_index_);
-  std::int32_t current = root;
+  const Slot root = to_slot(root_index_);
+  Slot current = root;
   for (;;) {
     AVLtree& node = at(current);
     if (text_key) prefetch_children(node);
@@ -83,22 +82,23 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
       order = Order::greater;  // stored after every equal key, whatever other policy is set
     }
     if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);
-    const float next = order == Order::greater ? node.Big : node.Small;
-    if (!is_link(next)) {
-      place.side = order == Order::greater ? BIGV : SMALLV;
+    const Side side = order == Order::greater ? Side::big : Side::small;
+    const Slot next = child(node, side);
+    if (next == nil) {
+      place.side = side;
       break;
     }
-    current = to_int32(next);
+    current = next;
   }
   if (place.absorbed) return;
-  if (place.parent >= 0 && place.side == BALANCED) {
+  if (place.parent != nil && !place.side) {
     // Only a damaged table has a free-looking slot below a node; storing there would lose the key.
     message_box(OLESTR("Insert Data has no direction of big or small.(Quilmar.dll)"), 0,
                 OLESTR("INTERNAL ERROR"));
     return;
   }
   if (count_ > alloc_size_) fail(kSubscriptOutOfRange);  // the table is full
-  const std::int32_t slot = to_int32(count_);
+  const Slot slot = to_int32(count_);
   if (slot >= kMaxSlot) fail(kOverflow);  // slot numbers above 2^24 are not whole in a float
 
   // Everything that can fail happens before the first write: the copies, then the room.
@@ -110,14 +110,12 @@ void Store::insert(const VARIANT& key, const VARIANT& payload) {
   AVLtree& node = tree_[static_cast<std::size_t>(slot)];
   std::swap(*new_key.get(), node.Data);
   std::swap(*new_payload.get(), node.SubData);
-  node.Parent = static_cast<float>(place.parent);
-  node.Balance = BALANCED;
-  if (place.parent >= 0) {
-    AVLtree& parent = tree_[static_cast<std::size_t>(place.parent)];
-    (place.side == BIGV ? parent.Big : parent.Small) = count_;
-  }
+  set_parent(node, place.parent);
+  set_balance(node, BALANCED);
+  if (place.parent != nil)
+    set_child(tree_[static_cast<std::size_t>(place.parent)], *place.side, slot);
   count_ += 1;
-  if (place.parent > 0) rebalance(place.parent, place.side);
+  if (place.parent > 0) rebalance(place.parent, *place.side);
 }
 
 // Makes sure `slot` exists and, when the new node takes the table's last slot, grows the table

@@ -52,17 +52,21 @@ bool Store::item(const VARIANT& key, VARIANT& result) const {
 
 Store::Put Store::put_item(const VARIANT& key, const VARIANT& payload) {
   if (!could_hold(key)) return Put::refused;
+  // The payload is copied first, so a payload that cannot be copied fails the call whatever else
+  // would have happened.
+  Variant copy;
+  copy_value(*copy.get(), payload, EmptyText::null);
   if (const Slot n = first_equal(key); n != nil) {
-    Variant copy;
-    copy_value(*copy.get(), payload, EmptyText::null);
     std::swap(*copy.get(), at(n).SubData);  // the old payload goes with `copy`
     return Put::replaced;
   }
-  // The cases insertion refuses with the warning box, told apart instead: a full table (after an
-  // Alloc that could not shrink it), slots beyond what a float holds, a growth that failed.
-  if (count_ > alloc_size_ || count_ >= static_cast<float>(kMaxSlot)) return Put::no_room;
+  // The cases insertion refuses with the warning box, told apart instead: no table at all (its
+  // memory was refused), a full table (after an Alloc refused below the keys held), slots beyond
+  // what a float holds, a growth that failed.
+  if (tree_.size() == 0 || count_ > alloc_size_ || count_ >= static_cast<float>(kMaxSlot))
+    return Put::no_room;
   try {
-    insert(key, payload);
+    insert(key, *copy);
   } catch (const GrowthRefused&) {
     return Put::no_room;
   } catch (const std::bad_alloc&) {
@@ -72,7 +76,7 @@ Store::Put Store::put_item(const VARIANT& key, const VARIANT& payload) {
 }
 
 void Store::land(Slot slot) noexcept {
-  current_index_ = static_cast<float>(slot);
+  set_cursor(slot);
   if (read_mode_ == FAULT) read_mode_ = WRITE_DATA;
 }
 

@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "store/links.h"
+
 namespace quilmar {
 namespace {
 
@@ -31,13 +33,10 @@ TableAllocationHook set_table_allocation_hook(TableAllocationHook h) {
 }
 
 void NodeTable::make_free(AVLtree& r) noexcept {
-  r.Parent = -1;
-  r.Small = -1;
-  r.Big = -1;
+  clear_links(r);
   VariantInit(&r.Data);
   r.Data.vt = VT_BSTR;  // "" held as a null string: no allocation per free slot
   r.Data.bstrVal = nullptr;
-  r.Balance = BALANCED;
   r.SubData = r.Data;
 }
 

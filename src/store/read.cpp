@@ -6,55 +6,43 @@
 // So every pass looks the table and the cursor up afresh, and no reference into the table is
 // held across a pump call.
 #include "host/event_pump.h"
+#include "store/links.h"
 #include "store/store.h"
 
 namespace quilmar {
-namespace {
 
-float link_of(const AVLtree& n, BALANCESTS side) {
-  return side == SMALLV ? n.Small : n.Big;
-}
-
-}  // namespace
-
-void Store::descend(float& idx, BALANCESTS side) {
+void Store::descend(Side side) {
   for (bool stop = false; !stop;) {
-    const float next = link_of(at(idx), side);
-    if (is_link(next))
-      idx = next;
+    const Slot next = child(at(cursor()), side);
+    if (next != nil)
+      set_cursor(next);
     else
       stop = true;
     yield_events();
   }
 }
 
-// The in-order neighbour of idx's node on `side` (BIGV: successor, SMALLV: predecessor), moving
-// idx along the walk; -1, with idx on the top node, when there is none.
-float Store::step(float& idx, BALANCESTS side) {
-  const float down = link_of(at(idx), side);
-  if (is_link(down)) {
-    idx = down;
-    descend(idx, side == BIGV ? SMALLV : BIGV);
-    return idx;
+// The in-order neighbour of the cursor's node on `side` (big: successor, small: predecessor),
+// moving the cursor along the walk; nil, with the cursor on the top node, when there is none.
+Slot Store::step(Side side) {
+  const Slot down = child(at(cursor()), side);
+  if (down != nil) {
+    set_cursor(down);
+    descend(opposite(side));
+    return cursor();
   }
   // Climb until the node just left hangs on the parent's far side. A sound tree ends this at the
   // top within its height; the bound only keeps a damaged one from looping.
-  const BALANCESTS inner = side == BIGV ? SMALLV : BIGV;
+  const Side inner = opposite(side);
   for (std::size_t level = 0; level <= tree_.size(); ++level) {
-    const float parent = at(idx).Parent;
-    if (!is_link(parent)) return -1;
-    const bool arrived = link_of(at(parent), inner) == idx;
-    idx = parent;
-    if (arrived) return idx;
+    const Slot here = cursor();
+    const Slot up = parent(at(here));
+    if (up == nil) return nil;
+    const bool arrived = child(at(up), inner) == here;
+    set_cursor(up);
+    if (arrived) return up;
   }
   fail(kSubscriptOutOfRange);
-}
-
-float Store::next_index(float& idx) {
-  return step(idx, BIGV);
-}
-float Store::back_index(float& idx) {
-  return step(idx, SMALLV);
 }
 
 void Store::read(MODEVAL& spec, VARIANT& result) {
@@ -66,13 +54,13 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
   switch (mode) {
     case START_READ:
     case END_READ:
-      current_index_ = 0;
-      descend(current_index_, mode == START_READ ? SMALLV : BIGV);
+      set_cursor(0);
+      descend(mode == START_READ ? Side::small : Side::big);
       break;
-    case READ_MID: current_index_ = 0; break;
+    case READ_MID: set_cursor(0); break;
     case READ_NEXT:
     case READ_BACK:
-      if (!is_link(mode == READ_NEXT ? next_index(current_index_) : back_index(current_index_))) {
+      if (step(mode == READ_NEXT ? Side::big : Side::small) == nil) {
         make_empty_text(result);
         spec = FAULT;
         read_mode_ = FAULT;
@@ -83,14 +71,12 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
       read_mode_ = mode;
       return;
   }
-  const AVLtree& here = at(current_index_);
+  const AVLtree& here = at(cursor());
   copy_value(result, here.Data);
   read_mode_ = mode;
   // The next step in the same direction most likely starts down this link: fetch it while the
   // client is busy with the key.
-  const float ahead = mode == READ_BACK || mode == END_READ ? here.Small : here.Big;
-  if (is_link(ahead) && ahead < static_cast<float>(tree_.size()))
-    __builtin_prefetch(&tree_[static_cast<std::size_t>(ahead)]);
+  prefetch(child(here, mode == READ_BACK || mode == END_READ ? Side::small : Side::big));
 }
 
 void Store::read_sub(VARIANT& result) const {
@@ -98,7 +84,7 @@ void Store::read_sub(VARIANT& result) const {
     make_empty_text(result);
     return;
   }
-  copy_value(result, at(current_index_).SubData);
+  copy_value(result, at(cursor()).SubData);
 }
 
 }  // namespace quilmar

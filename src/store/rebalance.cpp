@@ -1,46 +1,49 @@
 // Rebalancing after an insertion: balance updates up the Parent links, then at most one single or
-// double rotation. Slot 0 is never visited: it stays the top of the tree, BALANCED, Parent -1.
+// double rotation, which restores I2. Slot 0 is never visited: it stays the top of the tree,
+// BALANCED, Parent -1.
 //
 // Nodes never move to another slot and no key or payload is copied, so a slot number held
 // elsewhere (the read cursor) names the same node afterwards.
+#include "store/links.h"
 #include "store/store.h"
 
 namespace quilmar {
 namespace {
 
-BALANCESTS other(BALANCESTS side) {
-  return side == SMALLV ? BIGV : SMALLV;
-}
+struct AfterDouble {
+  BALANCESTS y, x;
+};
 
-float& child(AVLtree& n, BALANCESTS side) {
-  return side == SMALLV ? n.Small : n.Big;
-}
-
-// A link as a slot number: -1 for no node.
-std::int32_t slot_of(float link) {
-  return is_link(link) ? to_int32(link) : -1;
+// The balances of Y and X after a double rotation on side s, from Z's balance before it: Z's
+// subtrees b and c go to Y and X, and whichever of them was the shorter leaves its new parent
+// leaning away from it.
+AfterDouble balances_after_double_rotation(BALANCESTS z, Side s) {
+  if (z == leaning(s)) return {BALANCED, leaning(opposite(s))};  // b higher: X lacks c's level
+  if (z == leaning(opposite(s))) return {leaning(s), BALANCED};  // c higher: Y lacks b's level
+  return {BALANCED, BALANCED};                                   // Z was the new leaf
 }
 
 }  // namespace
 
-void Store::rebalance(std::int32_t x, BALANCESTS s) {
+void Store::rebalance(Slot x, Side s) {
   // Each pass is one level of the upward walk: X's subtree on side s has just grown.
   while (x > 0) {
     AVLtree& X = at(x);
-    if (X.Balance != s && X.Balance != BALANCED) {  // X leaned the other way: now even
-      X.Balance = BALANCED;
+    const BALANCESTS was = balance(X);
+    if (was != leaning(s) && was != BALANCED) {  // X leaned the other way: now even
+      set_balance(X, BALANCED);
       return;
     }
-    const std::int32_t p = slot_of(X.Parent);
-    if (X.Balance == BALANCED) {  // X grew one level: tell its parent, unless that is slot 0
+    const Slot p = parent(X);
+    if (was == BALANCED) {  // X grew one level: tell its parent, unless that is slot 0
       if (p <= 0) {
-        X.Balance = s;
+        set_balance(X, leaning(s));
         return;
       }
       // The side X hangs on is read from P's link, never from the keys: equal keys and keys of
       // inconsistent order cannot mislead it.
-      const BALANCESTS t = to_int32(at(p).Small) == x ? SMALLV : BIGV;
-      X.Balance = s;
+      const Side t = child(at(p), Side::small) == x ? Side::small : Side::big;
+      set_balance(X, leaning(s));
       x = p;
       s = t;
       continue;
@@ -50,64 +53,68 @@ void Store::rebalance(std::int32_t x, BALANCESTS s) {
   }
 }
 
-// Rotation at X, whose side s is two levels higher than its other side. Every slot the rotation
-// writes is read and checked before the first write, so a damaged table fails with nothing
-// changed.
+// Rotation at X, whose side s is two levels higher than its other side (balances in brackets;
+// "<" leans small, ">" leans big, "=" even). Every slot the rotation writes is read and checked
+// before the first write, so a damaged table fails with nothing changed.
 /*
-    single (s = SMALLV):         double (s = SMALLV):
-          X            Y               X              Z
-         / \          / \             / \           /   \
-        Y   c   ->   a   X           Y   d   ->    Y     X
-       / \              / \         / \           / \   / \
-      a   b            b   c       a   Z         a   b c   d
-                                      / \
-                                     b   c
+    single, s = small:                  double, s = small:
+          X(<)          Y(=)                  X(<)              Z(=)
+         /   \         /   \                 /   \            /     \
+       Y(<)   c  ->   a    X(=)            Y(>)   d   ->    Y        X
+       /  \                /  \            /  \            / \      / \
+      a    b              b    c          a   Z           a   b    c   d
+                                             / \
+                                            b   c
+    s = big is the mirror image: swap Small and Big and "<" with ">", and read the leaves from
+    right to left. The balances of Y and X after the double rotation depend on Z's before it:
+    see balances_after_double_rotation.
 */
-void Store::rotate(std::int32_t x, BALANCESTS s) {
-  const BALANCESTS o = other(s);
+void Store::rotate(Slot x, Side s) {
+  const Side o = opposite(s);
   AVLtree& X = at(x);
-  const std::int32_t p = slot_of(X.Parent);
-  const std::int32_t y = slot_of(child(X, s));
+  const Slot p = parent(X);
+  const Slot y = child(X, s);
   AVLtree& P = at(p);
   AVLtree& Y = at(y);
-  const bool x_is_small = slot_of(P.Small) == x;
-  if (!x_is_small && slot_of(P.Big) != x) fail(kSubscriptOutOfRange);  // P does not lead to X
-  const float fx = static_cast<float>(x), fy = static_cast<float>(y), fp = static_cast<float>(p);
-  float n;
+  const Side x_side = child(P, Side::small) == x ? Side::small : Side::big;
+  if (x_side == Side::big && child(P, Side::big) != x) fail(kSubscriptOutOfRange);  // P lost X
+  Slot top;
 
-  if (Y.Balance == s) {
-    const std::int32_t b = slot_of(child(Y, o));
-    AVLtree* B = b >= 0 ? &at(b) : nullptr;
-    X.Parent = fy;
-    Y.Parent = fp;
-    child(X, s) = child(Y, o);
-    if (B) B->Parent = fx;
-    child(Y, o) = fx;
-    X.Balance = BALANCED;
-    Y.Balance = BALANCED;
-    n = fy;
+  if (balance(Y) == leaning(s)) {
+    // single rotation: Y comes up, b moves across to X
+    const Slot b = child(Y, o);
+    AVLtree* B = b != nil ? &at(b) : nullptr;
+    set_parent(X, y);
+    set_parent(Y, p);
+    set_child(X, s, b);
+    if (B) set_parent(*B, x);
+    set_child(Y, o, x);
+    set_balance(X, BALANCED);
+    set_balance(Y, BALANCED);
+    top = y;
   } else {
-    const std::int32_t z = slot_of(child(Y, o));
+    // double rotation: Z, Y's inner child, comes up over both; b goes to Y, c to X
+    const Slot z = child(Y, o);
     AVLtree& Z = at(z);
-    const std::int32_t zo = slot_of(child(Z, o)), zs = slot_of(child(Z, s));
-    AVLtree* ZO = zo >= 0 ? &at(zo) : nullptr;
-    AVLtree* ZS = zs >= 0 ? &at(zs) : nullptr;
-    const float fz = static_cast<float>(z);
-    X.Parent = fz;
-    Y.Parent = fz;
-    Z.Parent = fp;
-    if (ZO) ZO->Parent = fx;
-    if (ZS) ZS->Parent = fy;
-    child(X, s) = child(Z, o);
-    child(Z, o) = fx;
-    child(Y, o) = child(Z, s);
-    child(Z, s) = fy;
-    Y.Balance = Z.Balance == o ? s : BALANCED;
-    X.Balance = Z.Balance == s ? o : BALANCED;
-    Z.Balance = BALANCED;
-    n = fz;
+    const Slot zo = child(Z, o), zs = child(Z, s);
+    AVLtree* ZO = zo != nil ? &at(zo) : nullptr;
+    AVLtree* ZS = zs != nil ? &at(zs) : nullptr;
+    set_parent(X, z);
+    set_parent(Y, z);
+    set_parent(Z, p);
+    if (ZO) set_parent(*ZO, x);
+    if (ZS) set_parent(*ZS, y);
+    set_child(X, s, zo);
+    set_child(Z, o, x);
+    set_child(Y, o, zs);
+    set_child(Z, s, y);
+    const AfterDouble after = balances_after_double_rotation(balance(Z), s);
+    set_balance(Y, after.y);
+    set_balance(X, after.x);
+    set_balance(Z, BALANCED);
+    top = z;
   }
-  (x_is_small ? P.Small : P.Big) = n;
+  set_child(P, x_side, top);
 }
 
 }  // namespace quilmar

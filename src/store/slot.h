@@ -1,5 +1,6 @@
-// Slot numbers are 32-bit floats in the records and members. These conversions are the one place
-// where a float becomes a table index: rounding halves to the even neighbour, then checking range.
+// Slot numbers, Count and AllocSize are 32-bit floats in the records and members. A float becomes
+// an integer here only: rounding halves to the even neighbour, then checking range. Links go
+// through store/links.h, which builds on this.
 #pragma once
 
 #include <cmath>
@@ -20,11 +21,6 @@ inline std::int32_t to_int32(float value) {
   const auto whole = static_cast<std::int32_t>(value);
   if (static_cast<float>(whole) == value) return whole;
   return static_cast<std::int32_t>(std::nearbyint(value));  // to nearest, halves to even
-}
-
-// A link names a node when it is 0 or more.
-inline bool is_link(float slot) noexcept {
-  return slot >= 0;
 }
 
 }  // namespace quilmar

@@ -1,6 +1,7 @@
 // The state of one clsAVLt store and its operations, apart from any COM plumbing.
 //
-// Numbered invariants (checked by the tests' verifier; its messages cite these numbers):
+// Numbered invariants (checked by store/verify.h, whose messages cite these numbers; the record
+// layout they rest on is asserted in include/quilmar/quilmar.h):
 //   I1 order: an in-order walk from slot 0 gives the keys in ascending order; equal keys appear in
 //      the order they were inserted.
 //   I2 balance: for every node but slot 0 the heights of its subtrees differ by at most one and
@@ -18,6 +19,7 @@
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
 #include "store/enumeration.h"
+#include "store/links.h"
 #include "store/node_table.h"
 #include "store/slot.h"
 
@@ -56,11 +58,12 @@ class Store {
   // Copies the payload of the first equal key into `result`; false, `result` untouched, for none.
   bool item(const VARIANT& key, VARIANT& result) const;
   // Replaces the payload of the first equal key, or inserts the pair when there is none. Reports
-  // what a refused insertion would have shown in the warning box instead of showing it.
+  // what a refused insertion would have shown in the warning box instead of showing it; a payload
+  // that cannot be copied fails the call.
   enum class Put { replaced, inserted, refused, no_room };
   Put put_item(const VARIANT& key, const VARIANT& payload);
-  // Puts the cursor on the first equal key and ends a blocked reading; false, nothing changed,
-  // when there is none.
+  // Puts the cursor on the first equal key and ends a blocked reading (ReadMode FAULT becomes
+  // WRITE_DATA, any other stays); false, nothing changed, when there is none.
   bool find(const VARIANT& key);
   // Puts the cursor on the key `how` chooses, copies that key into `result` and ends a blocked
   // reading; false, nothing changed, when no key qualifies. `how` outside Seek is an
@@ -111,19 +114,25 @@ class Store {
     if (slot < 0 || static_cast<std::size_t>(slot) >= tree_.size()) fail(kSubscriptOutOfRange);
     return tree_[static_cast<std::size_t>(slot)];
   }
-  AVLtree& at(float slot) { return at(to_int32(slot)); }
-  const AVLtree& at(float slot) const { return const_cast<Store*>(this)->at(slot); }
+  const AVLtree& at(std::int32_t slot) const { return const_cast<Store*>(this)->at(slot); }
+  // A hint only: slots outside the table are skipped.
+  void prefetch(Slot slot) const noexcept {
+    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
+      __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
+  }
+  // The read cursor is a member, not a local, so that a walk sees where calls from the event pump
+  // left it.
+  Slot cursor() const { return to_slot(current_index_); }
+  void set_cursor(Slot slot) noexcept { current_index_ = to_link(slot); }
 
   void insert(const VARIANT& key, const VARIANT& payload);
   void make_room(std::int32_t slot);
   void grow_to(float size);
-  void prefetch_children(const AVLtree& node) const noexcept;
-  void rebalance(std::int32_t slot, BALANCESTS side);
-  void rotate(std::int32_t slot, BALANCESTS side);
-  float next_index(float& idx);
-  float back_index(float& idx);
-  float step(float& idx, BALANCESTS side);
-  void descend(float& idx, BALANCESTS side);
+  void prefetch_children(const AVLtree& node) const;
+  void rebalance(Slot slot, Side side);
+  void rotate(Slot slot, Side side);
+  Slot step(Side side);
+  void descend(Side side);
   void warn(float shown_size) noexcept;
   Slot first_equal(const VARIANT& key) const;
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
@@ -138,10 +147,6 @@ class Store {
     }
   };
   Levels levels() const noexcept { return {tree_.size()}; }
-  void prefetch_slot(Slot slot) const noexcept {
-    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
-      __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
-  }
   std::vector<Slot> slots_between(Slot first, Slot last) const;
   std::vector<Slot> slots_in_order() const;
   std::size_t advance(Positions::Id id, std::size_t most, ValueSink* sink);

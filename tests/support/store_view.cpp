@@ -1,12 +1,8 @@
 #include "store_view.h"
 
-namespace quilmar::test {
+#include "values.h"
 
-bool is_free(const AVLtree& r) {
-  return r.Parent == -1 && r.Small == -1 && r.Big == -1 && r.Balance == BALANCED &&
-         r.Data.vt == VT_BSTR && SysStringLen(r.Data.bstrVal) == 0 && r.SubData.vt == VT_BSTR &&
-         SysStringLen(r.SubData.bstrVal) == 0;
-}
+namespace quilmar::test {
 
 std::size_t first_used_slot(const NodeTable& t, std::size_t from) {
   for (std::size_t i = from; i < t.size(); ++i)
@@ -14,18 +10,9 @@ std::size_t first_used_slot(const NodeTable& t, std::size_t from) {
   return t.size();
 }
 
-}  // namespace quilmar::test
-
-#include <cmath>
-
-#include "values.h"
-
-namespace quilmar::test {
-
 Shape shape(const Store& s, int slot) {
   const AVLtree& r = s.table()[static_cast<std::size_t>(slot)];
-  return {slot, static_cast<int>(r.Parent), static_cast<int>(r.Small), static_cast<int>(r.Big),
-          r.Balance};
+  return {slot, parent(r), child(r, Side::small), child(r, Side::big), balance(r)};
 }
 
 std::string describe(const Shape& n) {

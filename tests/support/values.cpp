@@ -1,6 +1,7 @@
 #include "values.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace quilmar::test {
 namespace {
@@ -78,6 +79,13 @@ Variant text(const std::u16string& s) {
 }
 Variant text(const char* ascii) {
   return text(std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)));
+}
+
+VARIANT blank() {
+  VARIANT v;
+  std::memset(&v, 0, sizeof v);
+  v.vt = VT_EMPTY;
+  return v;
 }
 
 VARIANT by_ref(VARIANT& target) {

@@ -28,17 +28,27 @@ Variant error(SCODE v);
 Variant text(const std::u16string& v);
 Variant text(const char* ascii);
 // A COM object to pass as a key or payload; it counts the references the store takes and gives
-// back.
+// back, so one that is never released shows up. Tests and the fuzzer share it.
 class Counted final : public IDispatch {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) return E_NOINTERFACE;
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return E_NOTIMPL;
   }
@@ -46,8 +56,11 @@ class Counted final : public IDispatch {
                                    UINT*) override {
     return E_NOTIMPL;
   }
-  ULONG refs = 1;
+  ULONG refs = 1;  // the owner's own
 };
+
+// A Variant with every byte defined, Empty (VariantInit leaves the value bytes alone on Windows).
+VARIANT blank();
 
 // A by-reference Variant naming `target`, as script clients pass their variables.
 VARIANT by_ref(VARIANT& target);
