@@ -586,23 +586,25 @@ class Session {
         positions_.empty() ? 0 : in_.pick(static_cast<unsigned>(positions_.size()));
     const auto choice = positions_.empty() ? 0 : in_.pick(6);
     if (choice == 0 || (choice == 1 && positions_.size() < 4)) {
-      trace(depth_, choice == 0 ? "enumerator opened" : "enumerator %zu cloned", which);
+      trace(depth_, choice == 0 ? "enumerator opened" : "enumerator %lu cloned",
+            static_cast<unsigned long>(which));
       if (positions_.size() >= 4) return;
       positions_.push_back(choice == 0 ? s.open_position() : s.clone_position(positions_[which]));
       model_.positions.push_back(choice == 0 ? Model::Position{} : model_.positions[which]);
     } else if (choice == 2) {
-      trace(depth_, "enumerator %zu closed", which);
+      trace(depth_, "enumerator %lu closed", static_cast<unsigned long>(which));
       s.close_position(positions_[which]);
       positions_.erase(positions_.begin() + static_cast<std::ptrdiff_t>(which));
       model_.positions.erase(model_.positions.begin() + static_cast<std::ptrdiff_t>(which));
     } else if (choice == 3) {
-      trace(depth_, "enumerator %zu reset", which);
+      trace(depth_, "enumerator %lu reset", static_cast<unsigned long>(which));
       s.reset_position(positions_[which]);
       model_.positions[which] = {};
     } else {
       const std::size_t most = in_.pick(9);
       const bool skip = choice == 4;
-      trace(depth_, "enumerator %zu: %s %zu", which, skip ? "Skip" : "Next", most);
+      trace(depth_, "enumerator %lu: %s %lu", static_cast<unsigned long>(which),
+            skip ? "Skip" : "Next", static_cast<unsigned long>(most));
       const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
       Copies got;
       const std::size_t n =

@@ -337,7 +337,7 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
 }
 
 // Stands in for the store to force failures the real one reaches only through damage.
-class FailingTarget final : public _clsAVLt {
+class FailingTarget final : public _clsAVLt2 {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -366,11 +366,22 @@ class FailingTarget final : public _clsAVLt {
   HRESULT STDMETHODCALLTYPE get_MemorySize(LONG*) override { return kOverflow; }
   HRESULT STDMETHODCALLTYPE get_DataNumber(LONG*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE get_GetVersion(BSTR*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Item(VARIANT, VARIANT*) override { return kSubscriptOutOfRange; }
+  HRESULT STDMETHODCALLTYPE put_Item(VARIANT, VARIANT) override { return kInvalidArgument; }
+  HRESULT STDMETHODCALLTYPE putref_Item(VARIANT, VARIANT) override { return kOutOfMemory; }
+  HRESULT STDMETHODCALLTYPE Exists(VARIANT, VARIANT_BOOL*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Find(VARIANT, VARIANT_BOOL*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Seek(VARIANT, SEEKMODE, VARIANT*) override { return kInvalidArgument; }
+  HRESULT STDMETHODCALLTYPE Keys(VARIANT, VARIANT, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Items(VARIANT, VARIANT, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_OUTOFMEMORY; }
 };
 
 TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
   FailingTarget target;
   Variant mode = i4(READ_NEXT);
+  const Variant key = text("k"), how = i4(3);
   const struct {
     const char* member;
     WORD flags;
@@ -382,6 +393,8 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
       {"ReadSub", kScriptGet, {}, kSubscriptOutOfRange, "Subscript out of range"},
       {"MemorySize", kGet, {}, kOverflow, "Overflow"},
       {"Alloc", kMethod, {}, E_OUTOFMEMORY, "Out of memory"},
+      {"Item", kScriptGet, {*key}, kSubscriptOutOfRange, "Subscript out of range"},
+      {"Seek", kMethod, {*key, *how}, kInvalidArgument, "Invalid procedure call or argument"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.member);

@@ -250,6 +250,8 @@ class TypeDescs {
       case Kind::text: target.vt = VT_BSTR; break;
       case Kind::modeval: target = user_defined(modeval_); break;
       case Kind::egn_mod: target = user_defined(egn_mod_); break;
+      case Kind::seekmode:
+      case Kind::unknown: throw std::logic_error("a kind _clsAVLt does not use");
     }
     TYPEDESC pointer{};
     pointer.vt = VT_PTR;

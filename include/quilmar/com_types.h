@@ -126,6 +126,8 @@ inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0,
 inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IClassFactory = {
     0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IEnumVARIANT = {
+    0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // Packed to 4 bytes so that a VARIANT may sit at any multiple of 4, as it does in the node record;
 // on x86 Windows the record is packed the same way.
@@ -195,6 +197,20 @@ struct IDispatch;
 struct ITypeInfo;
 struct VARIANT;
 
+// One-dimensional arrays of Variants are all the stand-in needs (Keys, Items).
+struct SAFEARRAYBOUND {
+  ULONG cElements;
+  LONG lLbound;
+};
+struct SAFEARRAY {
+  USHORT cDims;
+  USHORT fFeatures;
+  ULONG cbElements;
+  ULONG cLocks;
+  void* pvData;
+  SAFEARRAYBOUND rgsabound[1];
+};
+
 // The record member of the Windows layout is left out: without it the value is 16 bytes
 // on every target of the stand-in.
 struct VARIANT {
@@ -218,7 +234,7 @@ struct VARIANT {
         BSTR bstrVal;
         IUnknown* punkVal;
         IDispatch* pdispVal;
-        void* parray;
+        SAFEARRAY* parray;
         BYTE* pbVal;
         SHORT* piVal;
         LONG* plVal;
@@ -282,6 +298,7 @@ constexpr WORD DISPATCH_PROPERTYPUTREF = 8;
 constexpr DISPID DISPID_UNKNOWN = -1;
 constexpr DISPID DISPID_VALUE = 0;
 constexpr DISPID DISPID_PROPERTYPUT = -3;
+constexpr DISPID DISPID_NEWENUM = -4;
 constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
 
 struct IUnknown {
@@ -305,6 +322,13 @@ struct ISupportErrorInfo : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) = 0;
 };
 
+struct IEnumVARIANT : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) = 0;
+};
+
 struct IClassFactory : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
   virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
@@ -319,6 +343,15 @@ void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dst, const VARIANT* src);
 HRESULT VariantCopyInd(VARIANT* dst, VARIANTARG* src);  // not const, as on Windows
+// Element type VT_VARIANT only.
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+HRESULT SafeArrayDestroy(SAFEARRAY* psa);
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+UINT SafeArrayGetDim(SAFEARRAY* psa);
 
 // Test-only: strings allocated and not yet freed, so tests and the fuzzer can tell a leak.
 long live_bstr_count() noexcept;

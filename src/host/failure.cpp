@@ -21,6 +21,7 @@ const OLECHAR* failure_description(HRESULT code) noexcept {
     case kSubscriptOutOfRange: return OLESTR("Subscript out of range");
     case kOverflow: return OLESTR("Overflow");
     case kInvalidArgument: return OLESTR("Invalid procedure call or argument");
+    case kOutOfMemory:
     case E_OUTOFMEMORY: return OLESTR("Out of memory");
     case DISP_E_TYPEMISMATCH: return OLESTR("Type mismatch");
     default: return nullptr;

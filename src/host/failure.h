@@ -11,6 +11,7 @@ namespace quilmar {
 inline constexpr HRESULT kSubscriptOutOfRange = static_cast<HRESULT>(0x800A0009);
 inline constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
 inline constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x800A0005);
+inline constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x800A0007);
 
 class Failure : public std::exception {
  public:

@@ -1,8 +1,9 @@
 // oleaut32's string and Variant services for non-Windows hosts, limited to the kinds the stand-in
-// VARIANT carries (no arrays, no records).
+// VARIANT carries (no records; arrays only of Variants, one dimension).
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "quilmar/com_types.h"
 
@@ -84,7 +85,84 @@ HRESULT copy_referenced(VARIANT* dst, const VARIANT* src) {
   return S_OK;
 }
 
+constexpr VARTYPE kVariantArray = VT_ARRAY | VT_VARIANT;
+
+VARIANT* elements(SAFEARRAY* psa) {
+  return static_cast<VARIANT*>(psa->pvData);
+}
+
 }  // namespace
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
+  if (vt != VT_VARIANT) return nullptr;
+  auto* psa =
+      new (std::nothrow) SAFEARRAY{1, 0, sizeof(VARIANT), 0, nullptr, {{cElements, lLbound}}};
+  if (!psa) return nullptr;
+  psa->pvData = new (std::nothrow) VARIANT[cElements ? cElements : 1];
+  if (!psa->pvData) {
+    delete psa;
+    return nullptr;
+  }
+  for (ULONG i = 0; i < cElements; ++i) VariantInit(&elements(psa)[i]);
+  return psa;
+}
+
+HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
+  if (!psa) return S_OK;
+  if (psa->cLocks) return DISP_E_ARRAYISLOCKED;
+  for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) VariantClear(&elements(psa)[i]);
+  delete[] elements(psa);
+  delete psa;
+  return S_OK;
+}
+
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
+  *ppsaOut = nullptr;
+  if (!psa) return S_OK;
+  SAFEARRAY* copy =
+      SafeArrayCreateVector(VT_VARIANT, psa->rgsabound[0].lLbound, psa->rgsabound[0].cElements);
+  if (!copy) return E_OUTOFMEMORY;
+  for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) {
+    if (const HRESULT hr = VariantCopy(&elements(copy)[i], &elements(psa)[i]); FAILED(hr)) {
+      SafeArrayDestroy(copy);
+      return hr;
+    }
+  }
+  *ppsaOut = copy;
+  return S_OK;
+}
+
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
+  if (!psa || !ppvData) return E_INVALIDARG;
+  ++psa->cLocks;
+  *ppvData = psa->pvData;
+  return S_OK;
+}
+
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+  if (!psa) return E_INVALIDARG;
+  if (!psa->cLocks) return E_UNEXPECTED;
+  --psa->cLocks;
+  return S_OK;
+}
+
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
+  if (!psa || !plLbound) return E_INVALIDARG;
+  if (nDim != 1) return DISP_E_BADINDEX;
+  *plLbound = psa->rgsabound[0].lLbound;
+  return S_OK;
+}
+
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
+  if (!psa || !plUbound) return E_INVALIDARG;
+  if (nDim != 1) return DISP_E_BADINDEX;
+  *plUbound = psa->rgsabound[0].lLbound + static_cast<LONG>(psa->rgsabound[0].cElements) - 1;
+  return S_OK;
+}
+
+UINT SafeArrayGetDim(SAFEARRAY* psa) {
+  return psa ? psa->cDims : 0;
+}
 
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   auto* block = static_cast<unsigned char*>(
@@ -133,7 +211,9 @@ void VariantInit(VARIANT* v) {
 }
 
 HRESULT VariantClear(VARIANT* v) {
-  if (!(v->vt & VT_BYREF)) {
+  if (v->vt == kVariantArray) {
+    if (const HRESULT hr = SafeArrayDestroy(v->parray); FAILED(hr)) return hr;
+  } else if (!(v->vt & VT_BYREF)) {
     if (v->vt & VT_ARRAY || !is_valid_base(v->vt)) return DISP_E_BADVARTYPE;
     if (v->vt == VT_BSTR) SysFreeString(v->bstrVal);
     if ((v->vt == VT_UNKNOWN || v->vt == VT_DISPATCH) && v->punkVal) v->punkVal->Release();
@@ -144,11 +224,17 @@ HRESULT VariantClear(VARIANT* v) {
 
 HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
   if (dst == src) return S_OK;
-  if (!(src->vt & VT_BYREF) && (src->vt & VT_ARRAY || !is_valid_base(src->vt)))
+  if (!(src->vt & VT_BYREF) && src->vt != kVariantArray &&
+      (src->vt & VT_ARRAY || !is_valid_base(src->vt)))
     return DISP_E_BADVARTYPE;
   if (const HRESULT hr = VariantClear(dst); FAILED(hr)) return hr;
   *dst = *src;
-  if (src->vt == VT_BSTR && src->bstrVal) {
+  if (src->vt == kVariantArray) {
+    if (const HRESULT hr = SafeArrayCopy(src->parray, &dst->parray); FAILED(hr)) {
+      VariantInit(dst);
+      return hr;
+    }
+  } else if (src->vt == VT_BSTR && src->bstrVal) {
     dst->bstrVal = SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal));
     if (!dst->bstrVal) {
       VariantInit(dst);

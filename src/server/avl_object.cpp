@@ -4,6 +4,7 @@
 
 #include "host/failure.h"
 #include "server/dispatch.h"
+#include "server/enumerator.h"
 #include "server/module.h"
 
 namespace quilmar {
@@ -28,6 +29,56 @@ HRESULT failed_call() noexcept {
   set_error_info(hr);
   return hr;
 }
+
+// A failure that a new member reports as its status, as a collection does, rather than as a box.
+HRESULT failed(HRESULT code) noexcept {
+  set_error_info(code);
+  return code;
+}
+
+// What a script passes for an optional argument it leaves out.
+bool left_out(const VARIANT& v) noexcept {
+  const VARIANT& r = read_through(v);
+  return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
+}
+
+// Fills a 0-based array of Variants, made once the number of values is known.
+class ArraySink final : public ValueSink {
+ public:
+  ArraySink() = default;
+  ArraySink(const ArraySink&) = delete;
+  ArraySink& operator=(const ArraySink&) = delete;
+  ~ArraySink() {
+    if (!array_) return;
+    if (data_) SafeArrayUnaccessData(array_);
+    SafeArrayDestroy(array_);
+  }
+  void reserve(std::size_t count) override {
+    if (count > 0x7FFFFFFF) throw std::bad_alloc();
+    array_ = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count));
+    if (!array_) throw std::bad_alloc();
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array_, &data))) throw std::bad_alloc();
+    data_ = static_cast<VARIANT*>(data);
+  }
+  void take(const VARIANT& value) override {
+    copy_value(data_[taken_], value);  // the element is empty: nothing to clear first
+    ++taken_;
+  }
+  // Hands the array to `result`.
+  void release_into(VARIANT& result) noexcept {
+    SafeArrayUnaccessData(array_);
+    data_ = nullptr;
+    result.vt = VT_ARRAY | VT_VARIANT;
+    result.parray = array_;
+    array_ = nullptr;
+  }
+
+ private:
+  SAFEARRAY* array_ = nullptr;
+  VARIANT* data_ = nullptr;
+  std::size_t taken_ = 0;
+};
 
 }  // namespace
 
@@ -58,8 +109,8 @@ HRESULT AvlObject::QueryInterface(REFIID riid, void** object) noexcept {
   if (!object) return E_POINTER;
   *object = nullptr;
   if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID__clsAVLt)) {
-    *object = static_cast<_clsAVLt*>(this);
+      IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2)) {
+    *object = static_cast<_clsAVLt2*>(this);
     AddRef();
     return S_OK;
   }
@@ -103,7 +154,7 @@ HRESULT AvlObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
   return dispatch::invoke(*this, id, riid, flags, params, result, excep, arg_error);
 }
 
-// The nine members share one shape: noexcept, the body one function-try-block, and every
+// The members share one shape: noexcept, the body one function-try-block, and every
 // failure that reaches the end of it turned into the call's status by failed_call().
 
 HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
@@ -191,6 +242,103 @@ HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
   return S_OK;
 } catch (...) {
   return failed_call();
+}
+
+HRESULT AvlObject::get_Count(LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = 0;
+  *result = store_.data_number();
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::get_Item(VARIANT Key, VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  return store_.item(Key, *result) ? S_OK : failed(kSubscriptOutOfRange);
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::put_Item(VARIANT Key, VARIANT Payload) noexcept try {
+  const Hold hold(this);
+  switch (store_.put_item(Key, Payload)) {
+    case Store::Put::replaced:
+    case Store::Put::inserted: return S_OK;
+    case Store::Put::refused: return failed(kInvalidArgument);
+    case Store::Put::no_room: return failed(kOutOfMemory);
+  }
+  return failed(kInvalidArgument);
+} catch (...) {
+  return failed_call();
+}
+
+// Objects are stored as references either way; Set only tells the script's intent.
+HRESULT AvlObject::putref_Item(VARIANT Key, VARIANT Payload) noexcept {
+  return put_Item(Key, Payload);
+}
+
+HRESULT AvlObject::Exists(VARIANT Key, VARIANT_BOOL* result) noexcept try {
+  if (!result) return E_POINTER;
+  const Hold hold(this);
+  *result = store_.exists(Key) ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::Find(VARIANT Key, VARIANT_BOOL* result) noexcept try {
+  if (!result) return E_POINTER;
+  const Hold hold(this);
+  *result = store_.find(Key) ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::Seek(VARIANT Key, SEEKMODE How, VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  store_.seek(Key, How, *result);  // Empty when no key qualifies
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::copy_range(Field field, const VARIANT& low, const VARIANT& high,
+                              VARIANT* result) {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  ArraySink sink;
+  store_.copy_range(field, left_out(low) ? nullptr : &low, left_out(high) ? nullptr : &high, sink);
+  sink.release_into(*result);
+  return S_OK;
+}
+
+HRESULT AvlObject::Keys(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
+  return copy_range(Field::key, Low, High, result);
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::Items(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
+  return copy_range(Field::payload, Low, High, result);
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::get__NewEnum(IUnknown** result) noexcept {
+  if (!result) return E_POINTER;
+  *result = nullptr;
+  IEnumVARIANT* made = nullptr;
+  const HRESULT hr = KeyEnumerator::create(*this, &made);
+  if (FAILED(hr)) return failed(hr);
+  *result = made;
+  return S_OK;
 }
 
 }  // namespace quilmar

@@ -1,4 +1,4 @@
-// The COM object clsAVLt: a Store behind the dual interface _clsAVLt.
+// The COM object clsAVLt: a Store behind the dual interface _clsAVLt2, which extends _clsAVLt.
 #pragma once
 
 #include "quilmar/quilmar.h"
@@ -8,7 +8,7 @@
 
 namespace quilmar {
 
-class AvlObject final : public _clsAVLt, public ErrorInfoSupport {
+class AvlObject final : public _clsAVLt2, public ErrorInfoSupport {
  public:
   // Builds a new object, runs the construction step and hands out `riid`.
   static HRESULT create(REFIID riid, void** object) noexcept;
@@ -36,12 +36,27 @@ class AvlObject final : public _clsAVLt, public ErrorInfoSupport {
   HRESULT STDMETHODCALLTYPE get_DataNumber(LONG* result) noexcept override;
   HRESULT STDMETHODCALLTYPE get_GetVersion(BSTR* result) noexcept override;
 
+  HRESULT STDMETHODCALLTYPE get_Count(LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Item(VARIANT Key, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Item(VARIANT Key, VARIANT Payload) noexcept override;
+  HRESULT STDMETHODCALLTYPE putref_Item(VARIANT Key, VARIANT Payload) noexcept override;
+  HRESULT STDMETHODCALLTYPE Exists(VARIANT Key, VARIANT_BOOL* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Find(VARIANT Key, VARIANT_BOOL* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Seek(VARIANT Key, SEEKMODE How, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Keys(VARIANT Low, VARIANT High, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Items(VARIANT Low, VARIANT High, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** result) noexcept override;
+
   // The store behind the interface, for tests and benchmarks of this library.
   const Store& store() const noexcept { return store_; }
 
  private:
+  friend class KeyEnumerator;  // its position lives in the store's registry
+
   AvlObject() noexcept;
   ~AvlObject();
+
+  HRESULT copy_range(Field field, const VARIANT& low, const VARIANT& high, VARIANT* result);
 
   // Apartment model: every call, AddRef and Release included, comes on the object's own thread
   // (other apartments reach it through a proxy), so the count needs no atomic operations.

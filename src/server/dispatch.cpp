@@ -40,11 +40,19 @@ void set_default(Default fallback, VARIANT& v) {
       v.fltVal = members::kDefaultAllocSize;
       break;
     case Default::empty_text: make_empty_text(v); break;
+    case Default::seek_after_eq:
+      v.vt = VT_I4;
+      v.lVal = SEEK_AFTER_EQ;
+      break;
+    case Default::missing:
+      v.vt = VT_ERROR;
+      v.scode = DISP_E_PARAMNOTFOUND;
+      break;
   }
 }
 
 class Arguments;
-using Call = HRESULT (*)(_clsAVLt& target, const Arguments& args, VARIANT& result);
+using Call = HRESULT (*)(_clsAVLt2& target, const Arguments& args, VARIANT& result);
 
 // The caller's arguments bound to the declared parameters of one member.
 class Arguments {
@@ -91,7 +99,8 @@ class Arguments {
 
  private:
   static UINT named_param(const Member& m, DISPID id, UINT n) {
-    if (m.invoke == DISPATCH_PROPERTYPUT && id == DISPID_PROPERTYPUT) return m.count() - 1;
+    if ((m.invoke & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && id == DISPID_PROPERTYPUT)
+      return m.count() - 1;
     if (!m.params[0].name) throw BadArgument{DISP_E_NONAMEDARGS};
     if (id < 0 || static_cast<UINT>(id) >= m.count()) throw BadArgument{DISP_E_PARAMNOTFOUND, n};
     return static_cast<UINT>(id);
@@ -114,7 +123,7 @@ class Arguments {
   bool given_[kMaxParams] = {};
 };
 
-HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+HRESULT call_read(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   const LONG given = args.as_long(0);
   auto mode = static_cast<MODEVAL>(given);
   const HRESULT hr = target.Read(&mode, &result);
@@ -122,7 +131,7 @@ HRESULT call_read(_clsAVLt& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_alloc(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+HRESULT call_alloc(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   FLOAT siz = args.as_float(0);
   VARIANT_BOOL built = VARIANT_FALSE;
   const HRESULT hr = target.Alloc(&siz, &built);
@@ -133,22 +142,22 @@ HRESULT call_alloc(_clsAVLt& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_indata(_clsAVLt& target, const Arguments& args, VARIANT& result) {
+HRESULT call_indata(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   return target.Indata(args.get(0), args.get(1), &result);
 }
 
-HRESULT call_read_sub(_clsAVLt& target, const Arguments&, VARIANT& result) {
+HRESULT call_read_sub(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   return target.ReadSub(&result);
 }
 
-HRESULT call_put_egnore(_clsAVLt& target, const Arguments& args, VARIANT&) {
+HRESULT call_put_egnore(_clsAVLt2& target, const Arguments& args, VARIANT&) {
   auto mode = static_cast<EGN_MOD>(args.as_long(0));
   return target.put_Egnore(&mode);
 }
 
 // A property read whose value travels as a 32-bit integer.
-template <class T, HRESULT (STDMETHODCALLTYPE _clsAVLt::*get)(T*)>
-HRESULT call_get_long(_clsAVLt& target, const Arguments&, VARIANT& result) {
+template <class T, class Face, HRESULT (STDMETHODCALLTYPE Face::*get)(T*)>
+HRESULT call_get_long(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   T value{};
   const HRESULT hr = (target.*get)(&value);
   if (SUCCEEDED(hr)) {
@@ -158,7 +167,7 @@ HRESULT call_get_long(_clsAVLt& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_get_version(_clsAVLt& target, const Arguments&, VARIANT& result) {
+HRESULT call_get_version(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   BSTR version = nullptr;
   const HRESULT hr = target.get_GetVersion(&version);
   if (SUCCEEDED(hr)) {
@@ -168,9 +177,57 @@ HRESULT call_get_version(_clsAVLt& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
-constexpr Call call_get_egnore = call_get_long<EGN_MOD, &_clsAVLt::get_Egnore>;
-constexpr Call call_memory_size = call_get_long<LONG, &_clsAVLt::get_MemorySize>;
-constexpr Call call_data_number = call_get_long<LONG, &_clsAVLt::get_DataNumber>;
+HRESULT call_get_item(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+  return target.get_Item(*args.get(0), &result);
+}
+
+HRESULT call_put_item(_clsAVLt2& target, const Arguments& args, VARIANT&) {
+  return target.put_Item(*args.get(0), *args.get(1));
+}
+
+HRESULT call_putref_item(_clsAVLt2& target, const Arguments& args, VARIANT&) {
+  return target.putref_Item(*args.get(0), *args.get(1));
+}
+
+// A method that answers True or False about one key.
+template <HRESULT (STDMETHODCALLTYPE _clsAVLt2::*ask)(VARIANT, VARIANT_BOOL*)>
+HRESULT call_ask(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+  VARIANT_BOOL answer = VARIANT_FALSE;
+  const HRESULT hr = (target.*ask)(*args.get(0), &answer);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_BOOL;
+    result.boolVal = answer;
+  }
+  return hr;
+}
+
+HRESULT call_seek(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+  return target.Seek(*args.get(0), static_cast<SEEKMODE>(args.as_long(1)), &result);
+}
+
+template <HRESULT (STDMETHODCALLTYPE _clsAVLt2::*copy)(VARIANT, VARIANT, VARIANT*)>
+HRESULT call_copy(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+  return (target.*copy)(*args.get(0), *args.get(1), &result);
+}
+
+HRESULT call_new_enum(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+  IUnknown* enumerator = nullptr;
+  const HRESULT hr = target.get__NewEnum(&enumerator);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_UNKNOWN;
+    result.punkVal = enumerator;
+  }
+  return hr;
+}
+
+constexpr Call call_get_egnore = call_get_long<EGN_MOD, _clsAVLt, &_clsAVLt::get_Egnore>;
+constexpr Call call_memory_size = call_get_long<LONG, _clsAVLt, &_clsAVLt::get_MemorySize>;
+constexpr Call call_data_number = call_get_long<LONG, _clsAVLt, &_clsAVLt::get_DataNumber>;
+constexpr Call call_count = call_get_long<LONG, _clsAVLt2, &_clsAVLt2::get_Count>;
+constexpr Call call_exists = call_ask<&_clsAVLt2::Exists>;
+constexpr Call call_find = call_ask<&_clsAVLt2::Find>;
+constexpr Call call_keys = call_copy<&_clsAVLt2::Keys>;
+constexpr Call call_items = call_copy<&_clsAVLt2::Items>;
 
 // Each member's call, found by its id and kind of access.
 struct Binding {
@@ -178,7 +235,7 @@ struct Binding {
   WORD invoke;
   Call call;
 };
-using members::kGet, members::kMethod, members::kPut;
+using members::kGet, members::kMethod, members::kPut, members::kPutRef;
 namespace id = dispid;
 
 // clang-format off
@@ -192,6 +249,16 @@ constexpr Binding kBindings[] = {
   {id::MemorySize, kGet,    call_memory_size},
   {id::DataNumber, kGet,    call_data_number},
   {id::GetVersion, kGet,    call_get_version},
+  {id::Count,      kGet,    call_count},
+  {id::Item,       kGet,    call_get_item},
+  {id::Item,       kPut,    call_put_item},
+  {id::Item,       kPutRef, call_putref_item},
+  {id::Exists,     kMethod, call_exists},
+  {id::Find,       kMethod, call_find},
+  {id::Seek,       kMethod, call_seek},
+  {id::Keys,       kMethod, call_keys},
+  {id::Items,      kMethod, call_items},
+  {id::NewEnum,    kGet,    call_new_enum},
 };
 // clang-format on
 
@@ -275,7 +342,7 @@ HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noex
   return hr;
 }
 
-HRESULT invoke(_clsAVLt& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
+HRESULT invoke(_clsAVLt2& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const UINT row = find(id, flags);

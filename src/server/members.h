@@ -24,19 +24,44 @@ inline constexpr DISPID Egnore = 0x68030003;
 inline constexpr DISPID MemorySize = 0x68030002;
 inline constexpr DISPID DataNumber = 0x68030001;
 inline constexpr DISPID GetVersion = 0x68030000;
+// _clsAVLt2's own: a range of their own, never reused.
+inline constexpr DISPID Item = DISPID_VALUE;
+inline constexpr DISPID NewEnum = DISPID_NEWENUM;
+inline constexpr DISPID Count = 0x60040001;
+inline constexpr DISPID Exists = 0x60040002;
+inline constexpr DISPID Find = 0x60040003;
+inline constexpr DISPID Seek = 0x60040004;
+inline constexpr DISPID Keys = 0x60040005;
+inline constexpr DISPID Items = 0x60040006;
 }  // namespace dispid
 
 namespace members {
 
 // The interface a row belongs to. An interface derived from another takes its base's vtable and
 // appends its own rows' entries.
-enum class Interface : unsigned char { clsAVLt };
+enum class Interface : unsigned char { clsAVLt, clsAVLt2 };
 
 // What a parameter or a result carries.
-enum class Kind : unsigned char { none, variant, float32, boolean, long32, text, modeval, egn_mod };
+enum class Kind : unsigned char {
+  none,
+  variant,
+  float32,
+  boolean,
+  long32,
+  text,
+  modeval,
+  egn_mod,
+  seekmode,
+  unknown,  // an IUnknown pointer
+};
 
-// The default of an optional parameter; a parameter without one is required.
-enum class Default : unsigned char { none, alloc_size, empty_text };
+// The default of an optional parameter; a parameter without one is required. `missing`: an
+// optional Variant without a default, which arrives as VT_ERROR with DISP_E_PARAMNOTFOUND.
+enum class Default : unsigned char { none, alloc_size, empty_text, seek_after_eq, missing };
+
+// How the parameters reach the vtable: _clsAVLt's by reference, in and out; _clsAVLt2's by value,
+// which JScript can pass.
+enum class Pass : unsigned char { by_reference, by_value };
 inline constexpr FLOAT kDefaultAllocSize = 100000;
 
 inline constexpr UINT kMaxParams = 2;
@@ -52,8 +77,10 @@ struct Member {
   DISPID id;
   WORD invoke;  // DISPATCH_METHOD, _PROPERTYGET or _PROPERTYPUT (the INVOKEKIND values)
   const char* name;
-  Kind result;                           // returned through a last [out, retval]; none: nothing
-  std::array<Param, kMaxParams> params;  // each passed by reference, in and out
+  Kind result;  // returned through a last [out, retval]; none: nothing
+  std::array<Param, kMaxParams> params;
+  Pass pass = Pass::by_reference;
+  bool hidden = false;  // restricted and hidden: _NewEnum, which For Each calls by its id
 
   constexpr UINT count() const {
     UINT n = 0;
@@ -69,8 +96,9 @@ struct Member {
 };
 
 inline constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET,
-                      kPut = DISPATCH_PROPERTYPUT;
-inline constexpr Interface kAVLt = Interface::clsAVLt;
+                      kPut = DISPATCH_PROPERTYPUT, kPutRef = DISPATCH_PROPERTYPUTREF;
+inline constexpr Interface kAVLt = Interface::clsAVLt, kAVLt2 = Interface::clsAVLt2;
+inline constexpr Pass kByValue = Pass::by_value;
 
 // In vtable order.
 // clang-format off
@@ -87,6 +115,21 @@ inline constexpr Member kMembers[] = {
   {kAVLt, dispid::MemorySize, kGet,    "MemorySize", Kind::long32,  {}},
   {kAVLt, dispid::DataNumber, kGet,    "DataNumber", Kind::long32,  {}},
   {kAVLt, dispid::GetVersion, kGet,    "GetVersion", Kind::text,    {}},
+  {kAVLt2, dispid::Count,     kGet,    "Count",      Kind::long32,  {}, kByValue},
+  {kAVLt2, dispid::Item,      kGet,    "Item",       Kind::variant, {{{"Key", Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::Item,      kPut,    "Item",       Kind::none,
+   {{{"Key", Kind::variant}, {nullptr, Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::Item,      kPutRef, "Item",       Kind::none,
+   {{{"Key", Kind::variant}, {nullptr, Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::Exists,    kMethod, "Exists",     Kind::boolean, {{{"Key", Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::Find,      kMethod, "Find",       Kind::boolean, {{{"Key", Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::Seek,      kMethod, "Seek",       Kind::variant,
+   {{{"Key", Kind::variant}, {"How", Kind::seekmode, Default::seek_after_eq}}}, kByValue},
+  {kAVLt2, dispid::Keys,      kMethod, "Keys",       Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kAVLt2, dispid::Items,     kMethod, "Items",      Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kAVLt2, dispid::NewEnum,   kGet,    "_NewEnum",   Kind::unknown, {}, kByValue, true},
 };
 // clang-format on
 

@@ -29,6 +29,13 @@ using quilmar::members::Member;
 
 namespace {
 
+// _clsAVLt's rows, which lead the table.
+constexpr UINT kOldMembers = [] {
+  UINT n = 0;
+  while (n < std::size(kMembers) && kMembers[n].iface == quilmar::members::Interface::clsAVLt) ++n;
+  return n;
+}();
+
 std::wstring g_dll_path;
 std::wstring g_widl_path;
 
@@ -214,7 +221,7 @@ struct ExpectedType {
 };
 
 constexpr WORD kFirstOwnEntry = 7;  // after IUnknown's three and IDispatch's four
-constexpr WORD kEntries = kFirstOwnEntry + std::size(kMembers);
+constexpr WORD kEntries = kFirstOwnEntry + kOldMembers;
 
 const ExpectedType kTypes[] = {
     {"_clsAVLt", TKIND_DISPATCH, "{6B639371-3311-4051-9729-7342867E85BE}", kDualFlags, kPointer,
@@ -243,6 +250,8 @@ std::string type_of(Kind kind) {
     case Kind::text: return "BSTR*";
     case Kind::modeval: return "MODEVAL*";
     case Kind::egn_mod: return "EGN_MOD*";
+    case Kind::seekmode:
+    case Kind::unknown: break;  // _clsAVLt2's
   }
   return "?";
 }
@@ -370,7 +379,7 @@ TEST_F(TypeLibrary, DualInterfaceDerivesFromStandardIDispatch) {
   EXPECT_EQ(guid_text(attr.guid), guid_text(dispatch_side.attr().guid));
   EXPECT_EQ(attr.wTypeFlags, kDualFlags);
   EXPECT_EQ(attr.cbSizeVft, kEntries * kPointer);
-  EXPECT_EQ(attr.cFuncs, std::size(kMembers));
+  EXPECT_EQ(attr.cFuncs, kOldMembers);
   EXPECT_EQ(attr.cbAlignment, 4);
   ASSERT_EQ(attr.cImplTypes, 1);
 
@@ -399,8 +408,8 @@ TEST_F(TypeLibrary, ClassImplementsTheInterfaceByDefault) {
 
 TEST_F(TypeLibrary, InterfaceMembers) {
   Type iface(interface_side(lib_.Get()));
-  ASSERT_EQ(iface.attr().cFuncs, std::size(kMembers));
-  for (UINT i = 0; i < std::size(kMembers); ++i) {
+  ASSERT_EQ(iface.attr().cFuncs, kOldMembers);
+  for (UINT i = 0; i < kOldMembers; ++i) {
     const Member& want = kMembers[i];
     SCOPED_TRACE(std::string(want.name) + " #" + std::to_string(i));
     Func func(iface.info(), i);
@@ -432,12 +441,13 @@ TEST_F(TypeLibrary, InterfaceMembers) {
     }
   }
   // Names are looked up by member id; both halves of Egnore name only the property.
-  for (const Member& want : kMembers) EXPECT_EQ(iface.names(want.id, 8), names_of(want));
+  for (UINT i = 0; i < kOldMembers; ++i)
+    EXPECT_EQ(iface.names(kMembers[i].id, 8), names_of(kMembers[i]));
 }
 
 TEST_F(TypeLibrary, OptionalParametersCarryTheirDefaults) {
   Type iface(interface_side(lib_.Get()));
-  for (UINT i = 0; i < std::size(kMembers); ++i) {
+  for (UINT i = 0; i < kOldMembers; ++i) {
     for (UINT p = 0; p < kMembers[i].count(); ++p) {
       const Default want = kMembers[i].params[p].fallback;
       if (want == Default::none) continue;
@@ -460,7 +470,7 @@ TEST_F(TypeLibrary, OptionalParametersCarryTheirDefaults) {
 
 TEST_F(TypeLibrary, DispatchSideListsTheSameMembers) {
   Type dispatch_side(type_at(lib_.Get(), 0));
-  for (UINT i = 0; i < std::size(kMembers); ++i) {
+  for (UINT i = 0; i < kOldMembers; ++i) {
     SCOPED_TRACE(kMembers[i].name);
     Func func(dispatch_side.info(), kFirstOwnEntry + i);
     EXPECT_EQ(func->memid, kMembers[i].id);

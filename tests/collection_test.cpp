@@ -1,0 +1,325 @@
+// _clsAVLt2, the collection members, through the vtable and through IDispatch: results, errors as
+// status codes or exceptions, arrays, the enumerator, and the references and strings they hold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/failure.h"
+#include "quilmar/quilmar.h"
+#include "server/members.h"
+#include "values.h"
+
+namespace quilmar::test {
+namespace {
+
+const VARIANT kMissing = [] {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_ERROR;
+  v.scode = DISP_E_PARAMNOTFOUND;
+  return v;
+}();
+
+// A store with the keys b, d, d, f (payloads b1, d1, d2, f1) behind _clsAVLt2.
+struct Store2 {
+  _clsAVLt2* p = nullptr;
+  Store2() {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(
+        DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt2, reinterpret_cast<void**>(&p)), S_OK);
+    factory->Release();
+    for (const char* pair : {"b1", "d1", "d2", "f1"}) {
+      Variant key = text(std::string(1, pair[0]).c_str()), payload = text(pair);
+      EXPECT_EQ(p->Indata(key.get(), payload.get(), Variant().get()), S_OK);
+    }
+  }
+  ~Store2() {
+    if (p) p->Release();
+  }
+  _clsAVLt2* operator->() const { return p; }
+};
+
+std::string text_of(const VARIANT& v) {
+  return v.vt == VT_BSTR ? to_utf8(TextView(v.bstrVal, SysStringLen(v.bstrVal))) : describe(v);
+}
+
+// The elements of a 0-based array of Variants as text, "" for an empty one.
+std::string joined(const VARIANT& array) {
+  EXPECT_EQ(array.vt, VT_ARRAY | VT_VARIANT);
+  if (array.vt != (VT_ARRAY | VT_VARIANT)) return "?";
+  LONG low = 1, high = 0;
+  EXPECT_EQ(SafeArrayGetDim(array.parray), 1u);
+  EXPECT_EQ(SafeArrayGetLBound(array.parray, 1, &low), S_OK);
+  EXPECT_EQ(SafeArrayGetUBound(array.parray, 1, &high), S_OK);
+  EXPECT_EQ(low, 0);
+  void* data = nullptr;
+  EXPECT_EQ(SafeArrayAccessData(array.parray, &data), S_OK);
+  std::string out;
+  for (LONG i = 0; i <= high; ++i) {
+    if (i) out += ",";
+    out += text_of(static_cast<VARIANT*>(data)[i]);
+  }
+  SafeArrayUnaccessData(array.parray);
+  return out;
+}
+
+TEST(Collection, BothInterfacesAreOneObject) {
+  Store2 s;
+  _clsAVLt* old = nullptr;
+  ASSERT_EQ(s->QueryInterface(IID__clsAVLt, reinterpret_cast<void**>(&old)), S_OK);
+  EXPECT_EQ(static_cast<void*>(old), static_cast<void*>(s.p));
+  LONG count = 0, number = 0;
+  EXPECT_EQ(s->get_Count(&count), S_OK);
+  EXPECT_EQ(old->get_DataNumber(&number), S_OK);
+  EXPECT_EQ(count, 4);
+  EXPECT_EQ(number, 4);
+  old->Release();
+}
+
+TEST(Collection, ItemExistsAndFindByKey) {
+  Store2 s;
+  const long bstrs = live_bstr_count();
+  const struct {
+    const char* key;
+    bool there;
+    const char* payload;  // Item's, of the first equal key
+  } rows[] = {{"d", true, "d1"}, {"f", true, "f1"}, {"c", false, ""}, {"", false, ""}};
+  for (const auto& row : rows) {
+    Variant key = text(row.key), item;
+    VARIANT_BOOL exists = 0, found = 0;
+    EXPECT_EQ(s->Exists(*key, &exists), S_OK);
+    EXPECT_EQ(exists, row.there ? VARIANT_TRUE : VARIANT_FALSE) << row.key;
+    const HRESULT hr = s->get_Item(*key, item.get());
+    EXPECT_EQ(hr, row.there ? S_OK : kSubscriptOutOfRange) << row.key;
+    if (row.there) {
+      EXPECT_EQ(text_of(*item), row.payload);
+    }
+    EXPECT_EQ(s->Find(*key, &found), S_OK);
+    EXPECT_EQ(found, exists) << row.key;
+    if (!row.there) continue;
+    Variant sub;
+    EXPECT_EQ(s->ReadSub(sub.get()), S_OK);
+    EXPECT_EQ(text_of(*sub), row.payload);  // Find put the cursor there
+  }
+  EXPECT_EQ(live_bstr_count(), bstrs);
+}
+
+TEST(Collection, ItemPutReplacesTheFirstEqualOrInsertsAndRefusesWithErrors) {
+  Store2 s;
+  Counted object;
+  Variant d = text("d"), a = text("a"), x = text("x"), blank = text(""), null_key = null();
+  VARIANT holder;
+  VariantInit(&holder);
+  holder.vt = VT_DISPATCH;
+  holder.pdispVal = &object;
+  EXPECT_EQ(s->put_Item(*d, *x), S_OK);
+  EXPECT_EQ(s->putref_Item(*a, holder), S_OK);
+  EXPECT_EQ(object.refs, 2u);  // the store holds one
+  EXPECT_EQ(s->put_Item(*blank, *x), kInvalidArgument);
+  EXPECT_EQ(s->put_Item(*null_key, *x), kInvalidArgument);
+  Variant items;
+  EXPECT_EQ(s->Items(kMissing, kMissing, items.get()), S_OK);
+  EXPECT_EQ(joined(*items), "vt 9,b1,x,d2,f1");
+  EXPECT_EQ(object.refs, 3u);  // and the array one
+  items = Variant();
+  EXPECT_EQ(s->put_Item(*a, *x), S_OK);
+  EXPECT_EQ(object.refs, 1u);  // and gave it back when replaced
+}
+
+TEST(Collection, SeekLandsWhereEachModeSays) {
+  Store2 s;
+  const struct {
+    const char* key;
+    LONG how;
+    const char* lands;  // "" for none: Empty and the cursor unchanged
+    const char* sub;    // the payload there
+  } rows[] = {
+      {"d", SEEK_FIRST_EQ, "d", "d1"},  {"d", SEEK_LAST_EQ, "d", "d2"},
+      {"c", SEEK_FIRST_EQ, "", ""},     {"c", SEEK_AFTER_EQ, "d", "d1"},
+      {"d", SEEK_AFTER_EQ, "d", "d1"},  {"d", SEEK_AFTER, "f", "f1"},
+      {"f", SEEK_AFTER, "", ""},        {"d", SEEK_BEFORE_EQ, "d", "d2"},
+      {"d", SEEK_BEFORE, "b", "b1"},    {"b", SEEK_BEFORE, "", ""},
+      {"z", SEEK_BEFORE_EQ, "f", "f1"}, {"", SEEK_AFTER_EQ, "", ""},
+  };
+  for (const auto& row : rows) {
+    Variant key = text(row.key), landed, sub;
+    MODEVAL start = START_READ;
+    EXPECT_EQ(s->Read(&start, Variant().get()), S_OK);  // the cursor on b
+    EXPECT_EQ(s->Seek(*key, static_cast<SEEKMODE>(row.how), landed.get()), S_OK);
+    const bool lands = *row.lands;
+    EXPECT_EQ(landed->vt, lands ? VT_BSTR : VT_EMPTY) << row.key << " " << row.how;
+    if (lands) {
+      EXPECT_EQ(text_of(*landed), row.lands);
+    }
+    EXPECT_EQ(s->ReadSub(sub.get()), S_OK);
+    EXPECT_EQ(text_of(*sub), lands ? row.sub : "b1") << row.key << " " << row.how;
+  }
+  Variant d = text("d"), landed;
+  for (LONG how : {0, 3, 64, -1})
+    EXPECT_EQ(s->Seek(*d, static_cast<SEEKMODE>(how), landed.get()), kInvalidArgument) << how;
+}
+
+TEST(Collection, KeysAndItemsBetweenOptionalBounds) {
+  Store2 s;
+  Variant b = text("b"), c = text("c"), e = text("e"), z = text("z"), nan = r8(std::nan(""));
+  const long bstrs = live_bstr_count();
+  const struct {
+    const VARIANT& low;
+    const VARIANT& high;
+    const char* keys;
+    const char* items;
+  } rows[] = {
+      {kMissing, kMissing, "b,d,d,f", "b1,d1,d2,f1"},
+      {*c, kMissing, "d,d,f", "d1,d2,f1"},
+      {kMissing, *e, "b,d,d", "b1,d1,d2"},
+      {*b, *e, "b,d,d", "b1,d1,d2"},
+      {*e, *c, "", ""},  // low above high
+      {*z, kMissing, "", ""},
+      {*nan, kMissing, "", ""},
+  };
+  for (const auto& row : rows) {
+    Variant keys, items;
+    EXPECT_EQ(s->Keys(row.low, row.high, keys.get()), S_OK);
+    EXPECT_EQ(s->Items(row.low, row.high, items.get()), S_OK);
+    EXPECT_EQ(joined(*keys), row.keys);
+    EXPECT_EQ(joined(*items), row.items);
+    if (!*row.keys) {
+      LONG high = 0;
+      EXPECT_EQ(SafeArrayGetUBound(keys->parray, 1, &high), S_OK);
+      EXPECT_EQ(high, -1);
+    }
+  }
+  EXPECT_EQ(live_bstr_count(), bstrs);
+}
+
+TEST(Collection, EnumeratorsWalkTheKeysOnTheirOwnAndHoldTheStore) {
+  Store2 s;
+  MODEVAL mode = START_READ;
+  EXPECT_EQ(s->Read(&mode, Variant().get()), S_OK);
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(s->get__NewEnum(&unknown), S_OK);
+  IEnumVARIANT* walk = nullptr;
+  ASSERT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&walk)), S_OK);
+  unknown->Release();
+  VARIANT got[3];
+  ULONG fetched = 9;
+  EXPECT_EQ(walk->Next(1, got, nullptr), S_OK);  // no count asked for
+  EXPECT_EQ(text_of(got[0]), "b");
+  VariantClear(&got[0]);
+  IEnumVARIANT* copy = nullptr;
+  ASSERT_EQ(walk->Clone(&copy), S_OK);
+  EXPECT_EQ(walk->Skip(2), S_OK);
+  EXPECT_EQ(walk->Next(3, got, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 1u);
+  EXPECT_EQ(text_of(got[0]), "f");
+  VariantClear(&got[0]);
+  EXPECT_EQ(walk->Next(3, got, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(copy->Next(3, got, &fetched), S_OK);  // the clone kept its place
+  EXPECT_EQ(text_of(got[0]) + text_of(got[1]) + text_of(got[2]), "ddf");
+  for (VARIANT& v : got) VariantClear(&v);
+  EXPECT_EQ(walk->Reset(), S_OK);
+  EXPECT_EQ(walk->Skip(5), S_FALSE);
+  Variant sub;
+  EXPECT_EQ(s->ReadSub(sub.get()), S_OK);
+  EXPECT_EQ(text_of(*sub), "b1");  // the cursor stayed where Read left it
+  s->AddRef();
+  EXPECT_EQ(s->Release(), 3u);  // the object, and one per enumerator
+  copy->Release();
+  EXPECT_EQ(walk->Release(), 0u);
+  s->AddRef();
+  EXPECT_EQ(s->Release(), 1u);
+}
+
+TEST(Collection, AnEnumeratorOutlivesTheClientsReference) {
+  IUnknown* unknown = nullptr;
+  {
+    Store2 s;
+    ASSERT_EQ(s->get__NewEnum(&unknown), S_OK);
+  }
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+  auto* walk = static_cast<IEnumVARIANT*>(unknown);
+  VARIANT got[4];
+  ULONG fetched = 0;
+  EXPECT_EQ(walk->Next(4, got, &fetched), S_OK);
+  EXPECT_EQ(fetched, 4u);
+  for (VARIANT& v : got) VariantClear(&v);
+  unknown->Release();
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+// Through IDispatch, as scripts call: defaults, by-reference arguments, errors as exceptions.
+TEST(Collection, ScriptCallsReachTheNewMembers) {
+  Store2 s;
+  Variant d = text("d"), c = text("c"), v = text("v"), blank = text(""), how = i4(SEEK_LAST_EQ);
+  Variant bad_how = i4(7);
+  VARIANT d_ref = by_ref(*d.get());
+  constexpr WORD kGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+  const struct {
+    DISPID id;
+    WORD flags;
+    std::vector<VARIANT> args;  // in the caller's order
+    bool named_put;             // the last argument is the value put
+    HRESULT hr;
+    SCODE scode;
+    std::string result;
+  } rows[] = {
+      {dispid::Count, kGet, {}, false, S_OK, 0, "I4 4"},
+      {DISPID_VALUE, kGet, {d_ref}, false, S_OK, 0, "d1"},
+      {DISPID_VALUE, kGet, {*c}, false, DISP_E_EXCEPTION, kSubscriptOutOfRange, "Empty"},
+      {dispid::Exists, DISPATCH_METHOD, {*c}, false, S_OK, 0, "BOOL False"},
+      {dispid::Find, DISPATCH_METHOD, {*d}, false, S_OK, 0, "BOOL True"},
+      {dispid::Seek, DISPATCH_METHOD, {*c}, false, S_OK, 0, "d"},  // How left out: SEEK_AFTER_EQ
+      {dispid::Seek, DISPATCH_METHOD, {*d, *how}, false, S_OK, 0, "d"},
+      {dispid::Seek,
+       DISPATCH_METHOD,
+       {*d, *bad_how},
+       false,
+       DISP_E_EXCEPTION,
+       kInvalidArgument,
+       "Empty"},
+      {DISPID_VALUE, DISPATCH_PROPERTYPUT, {*c, *v}, true, S_OK, 0, "Empty"},
+      {DISPID_VALUE,
+       DISPATCH_PROPERTYPUTREF,
+       {*blank, *v},
+       true,
+       DISP_E_EXCEPTION,
+       kInvalidArgument,
+       "Empty"},
+      {DISPID_VALUE, kGet, {*c}, false, S_OK, 0, "v"},
+      {dispid::Keys, DISPATCH_METHOD, {*c}, false, S_OK, 0, "ARRAY"},
+  };
+  for (const auto& row : rows) {
+    std::vector<VARIANT> rgvarg(row.args.rbegin(), row.args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {rgvarg.data(), row.named_put ? &put : nullptr,
+                         static_cast<UINT>(rgvarg.size()), row.named_put ? 1u : 0u};
+    Variant result;
+    EXCEPINFO excep = {};
+    const HRESULT hr = s->Invoke(row.id, IID_NULL, LOCALE_USER_DEFAULT, row.flags, &params,
+                                 result.get(), &excep, nullptr);
+    EXPECT_EQ(hr, row.hr) << row.id;
+    EXPECT_EQ(excep.scode, row.scode) << row.id;
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+    const std::string seen = result->vt & VT_ARRAY ? "ARRAY" : text_of(*result);
+    EXPECT_EQ(seen.substr(0, row.result.size()), row.result) << row.id;
+  }
+  Variant keys;
+  DISPPARAMS none = {};
+  ASSERT_EQ(
+      s->Invoke(dispid::Keys, IID_NULL, 0, DISPATCH_METHOD, &none, keys.get(), nullptr, nullptr),
+      S_OK);
+  EXPECT_EQ(joined(*keys), "b,c,d,d,f");
+  Variant walk;
+  ASSERT_EQ(s->Invoke(DISPID_NEWENUM, IID_NULL, 0, kGet, &none, walk.get(), nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(walk->vt, VT_UNKNOWN);
+}
+
+}  // namespace
+}  // namespace quilmar::test
