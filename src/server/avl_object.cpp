@@ -244,13 +244,8 @@ HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
   return failed_call();
 }
 
-HRESULT AvlObject::get_Count(LONG* result) noexcept try {
-  if (!result) return E_POINTER;
-  *result = 0;
-  *result = store_.data_number();
-  return S_OK;
-} catch (...) {
-  return failed_call();
+HRESULT AvlObject::get_Count(LONG* result) noexcept {
+  return get_DataNumber(result);
 }
 
 HRESULT AvlObject::get_Item(VARIANT Key, VARIANT* result) noexcept try {
