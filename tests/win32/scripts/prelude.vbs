@@ -5,6 +5,8 @@ Option Explicit
 Const WRITE_DATA = 0, START_READ = 1, READ_NEXT = 2, READ_BACK = 3, READ_MID = 4
 Const END_READ = 5, FAULT = 6
 Const NOT_EGNORE = 0, USE_FIRST_DATA = 1, USE_LAST_DATA = 2
+Const SEEK_FIRST_EQ = 1, SEEK_LAST_EQ = 2, SEEK_AFTER_EQ = 4, SEEK_AFTER = 8
+Const SEEK_BEFORE_EQ = 16, SEEK_BEFORE = 32
 
 Dim checks, failures
 checks = 0
