@@ -6,7 +6,7 @@ Option Explicit
 
 Const START_READ = 1, READ_NEXT = 2, FAULT = 6, SEEK_AFTER_EQ = 4
 
-Dim args, numbered, from, file, store, blanks, lineNo, text, numbers, i, mode, arg
+Dim args, numbered, from, file, store, blanks, lineNo, text, numbers, i, mode, arg, copies
 Set args = WScript.Arguments
 If args.Count < 1 Then
   WScript.Echo "usage: cscript //nologo sort_lines.vbs FILE [/n] [/from:TEXT]"
@@ -59,7 +59,11 @@ If IsEmpty(from) Then
 End If
 
 If store.Exists(from) Then
-  WScript.Echo """" & from & """ is line " & store(from) & " (the first of them)"
+  ' store(from) is the payload of the first equal key: the line number of the first copy.
+  text = """" & from & """ is line " & store(from)
+  copies = UBound(store.Keys(from, from)) + 1
+  If copies > 1 Then text = text & " (the first of " & copies & ")"
+  WScript.Echo text
 Else
   WScript.Echo """" & from & """ is not a line"
 End If

@@ -25,7 +25,7 @@ echo "== VBScript: cscript sort_lines.vbs examples/lines.txt /n (For Each over t
 echo "   line numbers from the payloads)"
 "$wine_run" cscript.exe //nologo "$(windows_path examples/sort_lines.vbs)" \
   "$(windows_path examples/lines.txt)" /n | tr -d '\r'
-for from in cherry b; do
+for from in apple b; do
   echo "== VBScript: cscript sort_lines.vbs examples/lines.txt /n /from:$from (Exists, then Seek)"
   "$wine_run" cscript.exe //nologo "$(windows_path examples/sort_lines.vbs)" \
     "$(windows_path examples/lines.txt)" /n "/from:$from" | tr -d '\r'
