@@ -1,13 +1,15 @@
-' 100,000 late-bound Indata calls and a full ascending pass, against the script peer:
-' Scripting.Dictionary's Add and Exists. Run by bench/run-script-bench.sh. The keys are texts:
-' Wine's Dictionary refuses some distinct numeric keys as duplicates.
+' 100,000 late-bound calls of each kind against the script peer, Scripting.Dictionary: Indata
+' against Add, Exists against Exists, t(k) against d(k), a For Each step against a For Each step,
+' and a Read pass. Run by bench/run-script-bench.sh. The keys are texts: Wine's Dictionary refuses
+' some distinct numeric keys as duplicates.
 Option Explicit
 
-Const N = 100000
+Const N = 100000, PASSES = 5
 Const START_READ = 1, READ_NEXT = 2
 
-Dim store, dict, i, t, key, mode, value, payload
-Dim insertTime, passTime, addTime, existsTime, nullCallTime
+Dim store, dict, i, t, key, mode, value, payload, steps, round
+Dim insertTime, passTime, addTime, nullCallTime
+Dim existsTime, dictExistsTime, itemTime, dictItemTime, forEachTime, dictForEachTime
 
 Function Elapsed(since)
   Elapsed = Timer - since
@@ -21,6 +23,10 @@ End Function
 
 Sub Report(label, seconds, calls)
   WScript.Echo label & ": " & Fixed(seconds * 1000000 / calls) & " us per call"
+End Sub
+
+Sub Ratio(label, seconds, peerSeconds)
+  WScript.Echo label & ": " & Fixed(seconds / peerSeconds)
 End Sub
 
 Set store = CreateObject("Quilmar.clsAVLt")
@@ -58,9 +64,51 @@ passTime = Elapsed(t)
 t = Timer
 For i = 1 To N
   key = CStr((i * 7919) Mod 1000003)
-  value = dict.Exists(key)
+  value = store.Exists(key)
 Next
 existsTime = Elapsed(t)
+
+t = Timer
+For i = 1 To N
+  key = CStr((i * 7919) Mod 1000003)
+  value = dict.Exists(key)
+Next
+dictExistsTime = Elapsed(t)
+
+t = Timer
+For i = 1 To N
+  key = CStr((i * 7919) Mod 1000003)
+  value = store(key)
+Next
+itemTime = Elapsed(t)
+
+t = Timer
+For i = 1 To N
+  key = CStr((i * 7919) Mod 1000003)
+  value = dict(key)
+Next
+dictItemTime = Elapsed(t)
+
+' For Each steps are short: five passes over each, taken in turns so that a change of the machine's
+' load falls on both.
+forEachTime = 0
+dictForEachTime = 0
+For round = 1 To PASSES
+  steps = 0
+  t = Timer
+  For Each key In store
+    steps = steps + 1
+  Next
+  forEachTime = forEachTime + Elapsed(t)
+  If steps <> N Then WScript.Echo "For Each over the store: " & steps & " steps": WScript.Quit 1
+  steps = 0
+  t = Timer
+  For Each key In dict
+    steps = steps + 1
+  Next
+  dictForEachTime = dictForEachTime + Elapsed(t)
+  If steps <> N Then WScript.Echo "For Each over the Dictionary: " & steps & " steps": WScript.Quit 1
+Next
 
 If store.DataNumber <> N Or dict.Count <> N Then WScript.Echo "count mismatch": WScript.Quit 1
 
@@ -68,6 +116,14 @@ Report "late-bound property read (DataNumber)", nullCallTime, N
 Report "Indata", insertTime, N
 Report "Dictionary.Add", addTime, N
 Report "Read + ReadSub, ascending pass", passTime, N
-Report "Dictionary.Exists", existsTime, N
-WScript.Echo "Indata / Dictionary.Add: " & Fixed(insertTime / addTime)
-WScript.Echo "pass step / Dictionary.Exists: " & Fixed(passTime / existsTime)
+Report "Exists", existsTime, N
+Report "Dictionary.Exists", dictExistsTime, N
+Report "t(k)", itemTime, N
+Report "Dictionary d(k)", dictItemTime, N
+Report "For Each step", forEachTime, N * PASSES
+Report "Dictionary For Each step", dictForEachTime, N * PASSES
+Ratio "Indata / Dictionary.Add", insertTime, addTime
+Ratio "pass step / Dictionary.Exists", passTime, dictExistsTime
+Ratio "Exists / Dictionary.Exists", existsTime, dictExistsTime
+Ratio "t(k) / Dictionary d(k)", itemTime, dictItemTime
+Ratio "For Each step / Dictionary For Each step", forEachTime, dictForEachTime
