@@ -1,16 +1,6 @@
 // The collection members as JScript uses them: no by-reference arguments and no assignment to a
 // parameterised property, so Enumerator, VBArray, Item as a method, Indata for assignment, and
 // errors as exceptions.
-function walked(store) {
-  var keys = [];
-  for (var e = new Enumerator(store); !e.atEnd(); e.moveNext()) keys.push(e.item());
-  return keys.join(" ");
-}
-
-function joined(array, separator) {
-  return new VBArray(array).toArray().join(separator || " ");
-}
-
 var t = new ActiveXObject("Quilmar.clsAVLt");
 
 checkEq(walked(t), "", "empty: Enumerator");

@@ -3,26 +3,6 @@
 ' read ended by Find and Seek, the errors a script sees in Err, and no message box from any of them.
 Dim t, u, k, c, seen, got, mode, before, obj
 
-' The keys For Each gives, separated by spaces.
-Function Walked(store)
-  Dim key, text
-  text = ""  ' Wine's Mid refuses Empty
-  For Each key In store
-    text = text & " " & key
-  Next
-  Walked = Mid(text, 2)
-End Function
-
-' The elements of an array separated by `separator` (Wine's Join is not implemented).
-Function Joined(values, separator)
-  Dim i
-  Joined = ""
-  For i = 0 To UBound(values)
-    If i > 0 Then Joined = Joined & separator
-    Joined = Joined & values(i)
-  Next
-End Function
-
 Sub CheckErr(number, what)
   CheckEq Err.Number, number, what & ": Err.Number"
   Err.Clear

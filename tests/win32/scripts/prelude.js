@@ -39,6 +39,18 @@ function errorOf(call) {
   return "none";
 }
 
+// The keys an Enumerator gives, separated by spaces.
+function walked(store) {
+  var keys = [];
+  for (var e = new Enumerator(store); !e.atEnd(); e.moveNext()) keys.push(e.item());
+  return keys.join(" ");
+}
+
+// The elements of an array from a member (a SAFEARRAY), separated by `separator` or a space.
+function joined(array, separator) {
+  return new VBArray(array).toArray().join(separator || " ");
+}
+
 function finish() {
   WScript.Echo("SUMMARY: " + checks + " checks, " + failures + " failed");
   WScript.Quit(failures);

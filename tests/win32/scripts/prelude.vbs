@@ -55,6 +55,26 @@ Function Walk(store, first, stepMode)
   Walk = Mid(text, 2)
 End Function
 
+' The keys For Each gives, separated by spaces.
+Function Walked(store)
+  Dim key, text
+  text = ""  ' Wine's Mid refuses Empty
+  For Each key In store
+    text = text & " " & key
+  Next
+  Walked = Mid(text, 2)
+End Function
+
+' The elements of an array separated by `separator` (Wine's Join is not implemented).
+Function Joined(values, separator)
+  Dim i
+  Joined = ""
+  For i = 0 To UBound(values)
+    If i > 0 Then Joined = Joined & separator
+    Joined = Joined & values(i)
+  Next
+End Function
+
 Sub Finish()
   WScript.Echo "SUMMARY: " & checks & " checks, " & failures & " failed"
   WScript.Quit failures
