@@ -1,7 +1,7 @@
 ' 100,000 late-bound calls of each kind against the script peer, Scripting.Dictionary: Indata
 ' against Add, Exists against Exists, t(k) against d(k), a For Each step against a For Each step,
-' and a Read pass. Run by bench/run-script-bench.sh. The keys are texts: Wine's Dictionary refuses
-' some distinct numeric keys as duplicates.
+' Remove against Remove, and a Read pass. Run by bench/run-script-bench.sh. The keys are texts:
+' Wine's Dictionary refuses some distinct numeric keys as duplicates.
 Option Explicit
 
 Const N = 100000, PASSES = 5
@@ -10,6 +10,7 @@ Const START_READ = 1, READ_NEXT = 2
 Dim store, dict, i, t, key, mode, value, payload, steps, round
 Dim insertTime, passTime, addTime, nullCallTime
 Dim existsTime, dictExistsTime, itemTime, dictItemTime, forEachTime, dictForEachTime
+Dim removeTime, dictRemoveTime, sorted, sortedForEachTime
 
 Function Elapsed(since)
   Elapsed = Timer - since
@@ -89,10 +90,18 @@ For i = 1 To N
 Next
 dictItemTime = Elapsed(t)
 
+' The same keys inserted in key order: its walk reads the table front to back, as the
+' Dictionary's reads its pairs in the order they came.
+Set sorted = CreateObject("Quilmar.clsAVLt")
+For Each key In store.Keys()
+  sorted.Indata key, 0
+Next
+
 ' For Each steps are short: five passes over each, taken in turns so that a change of the machine's
-' load falls on both.
+' load falls on all.
 forEachTime = 0
 dictForEachTime = 0
+sortedForEachTime = 0
 For round = 1 To PASSES
   steps = 0
   t = Timer
@@ -108,9 +117,32 @@ For round = 1 To PASSES
   Next
   dictForEachTime = dictForEachTime + Elapsed(t)
   If steps <> N Then WScript.Echo "For Each over the Dictionary: " & steps & " steps": WScript.Quit 1
+  steps = 0
+  t = Timer
+  For Each key In sorted
+    steps = steps + 1
+  Next
+  sortedForEachTime = sortedForEachTime + Elapsed(t)
+  If steps <> N Then WScript.Echo "For Each over the sorted store: " & steps & " steps": WScript.Quit 1
 Next
 
 If store.DataNumber <> N Or dict.Count <> N Then WScript.Echo "count mismatch": WScript.Quit 1
+
+' Every key removed, one call each, in the order they came.
+t = Timer
+For i = 1 To N
+  key = CStr((i * 7919) Mod 1000003)
+  value = store.Remove(key)
+Next
+removeTime = Elapsed(t)
+
+t = Timer
+For i = 1 To N
+  key = CStr((i * 7919) Mod 1000003)
+  dict.Remove key
+Next
+dictRemoveTime = Elapsed(t)
+If store.Count <> 0 Or dict.Count <> 0 Then WScript.Echo "not all removed": WScript.Quit 1
 
 Report "late-bound property read (DataNumber)", nullCallTime, N
 Report "Indata", insertTime, N
@@ -122,8 +154,13 @@ Report "t(k)", itemTime, N
 Report "Dictionary d(k)", dictItemTime, N
 Report "For Each step", forEachTime, N * PASSES
 Report "Dictionary For Each step", dictForEachTime, N * PASSES
+Report "For Each step, keys inserted in order", sortedForEachTime, N * PASSES
+Report "Remove", removeTime, N
+Report "Dictionary.Remove", dictRemoveTime, N
 Ratio "Indata / Dictionary.Add", insertTime, addTime
 Ratio "pass step / Dictionary.Exists", passTime, dictExistsTime
 Ratio "Exists / Dictionary.Exists", existsTime, dictExistsTime
 Ratio "t(k) / Dictionary d(k)", itemTime, dictItemTime
 Ratio "For Each step / Dictionary For Each step", forEachTime, dictForEachTime
+Ratio "For Each step, keys inserted in order / Dictionary's", sortedForEachTime, dictForEachTime
+Ratio "Remove / Dictionary.Remove", removeTime, dictRemoveTime
