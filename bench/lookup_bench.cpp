@@ -1,6 +1,5 @@
-// Lookup, Seek, Keys and enumerator steps on the store itself, beside std::multimap under the same
-// keys, comparison and copies. The store is called directly (its COM members come later), so
-// these figures leave out the interface call, a few nanoseconds (call/vtable_get_DataNumber).
+// Lookup, Seek, Keys and For Each steps through _clsAVLt2's vtable, as a C++ client calls them,
+// beside std::multimap under the same keys, comparison and copies.
 //
 //   build/native/bench/quilmar_bench --benchmark_filter='^(lookup|keys|enumerate)/'
 #include <benchmark/benchmark.h>
@@ -11,7 +10,7 @@
 #include <vector>
 
 #include "peers.h"
-#include "store/store.h"
+#include "quilmar/quilmar.h"
 
 namespace quilmar::bench {
 namespace {
@@ -21,16 +20,20 @@ using Multimap = std::multimap<Key, Key, Less>;
 
 // 1e6 random int keys, each with its insertion number as payload, in both containers, built once.
 struct Filled {
-  Store store;
+  _clsAVLt2* store = nullptr;
   Multimap map;
   std::vector<const VARIANT*> present;  // every key, in a random order
   std::vector<Variant> absent;          // random values, almost none of them stored
   Filled() {
+    IClassFactory* factory = nullptr;
+    DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    factory->CreateInstance(nullptr, IID__clsAVLt2, reinterpret_cast<void**>(&store));
+    factory->Release();
     const auto& k = keys(Workload::random_int, kKeys);
     const auto& p = payloads(kKeys);
-    store.alloc(100);
     for (std::size_t i = 0; i < kKeys; ++i) {
-      store.indata(*k[i], *p[i]);
+      VARIANT ignored;
+      store->Indata(const_cast<VARIANT*>(&*k[i]), const_cast<VARIANT*>(&*p[i]), &ignored);
       map.emplace(Key(*k[i]), Key(*p[i]));
       present.push_back(&*k[i]);
     }
@@ -43,6 +46,7 @@ struct Filled {
       absent.push_back(std::move(v));
     }
   }
+  ~Filled() { store->Release(); }
 };
 
 Filled& filled() {
@@ -62,8 +66,20 @@ void each_probe(benchmark::State& state, const Probes& probes, Op op) {
 
 void exists_store(benchmark::State& state) {
   Filled& f = filled();
-  each_probe(state, f.present,
-             [&](const VARIANT* k) { benchmark::DoNotOptimize(f.store.exists(*k)); });
+  each_probe(state, f.present, [&](const VARIANT* k) {
+    VARIANT_BOOL found;
+    f.store->Exists(*k, &found);
+    benchmark::DoNotOptimize(found);
+  });
+}
+
+void find_store(benchmark::State& state) {
+  Filled& f = filled();
+  each_probe(state, f.present, [&](const VARIANT* k) {
+    VARIANT_BOOL found;
+    f.store->Find(*k, &found);
+    benchmark::DoNotOptimize(found);
+  });
 }
 
 void find_multimap(benchmark::State& state) {
@@ -74,17 +90,11 @@ void find_multimap(benchmark::State& state) {
   });
 }
 
-void find_store(benchmark::State& state) {
-  Filled& f = filled();
-  each_probe(state, f.present,
-             [&](const VARIANT* k) { benchmark::DoNotOptimize(f.store.find(*k)); });
-}
-
 void item_store(benchmark::State& state) {
   Filled& f = filled();
   each_probe(state, f.present, [&](const VARIANT* k) {
     VARIANT out;
-    f.store.item(*k, out);
+    f.store->get_Item(*k, &out);
     benchmark::DoNotOptimize(out);
     VariantClear(&out);
   });
@@ -100,9 +110,9 @@ void seek_store(benchmark::State& state) {
   Filled& f = filled();
   each_probe(state, f.absent, [&](const Variant& k) {
     VARIANT out;
-    VariantInit(&out);
-    if (f.store.seek(*k, 4, out)) VariantClear(&out);
+    f.store->Seek(*k, SEEK_AFTER_EQ, &out);
     benchmark::DoNotOptimize(out);
+    VariantClear(&out);
   });
 }
 
@@ -114,69 +124,69 @@ void lower_bound_multimap(benchmark::State& state) {
   });
 }
 
-// Copies into a block of Variants, as the array Keys returns is filled.
-class Block final : public ValueSink {
- public:
-  void reserve(std::size_t count) override { values_.resize(count); }
-  void take(const VARIANT& v) override { copy_value(values_[next_++], v); }
-  void clear() {
-    for (std::size_t i = 0; i < next_; ++i) VariantClear(&values_[i]);
-    next_ = 0;
-  }
+VARIANT left_out() {
+  VARIANT v;
+  v.vt = VT_ERROR;
+  v.scode = DISP_E_PARAMNOTFOUND;
+  return v;
+}
 
- private:
-  std::vector<VARIANT> values_;
-  std::size_t next_ = 0;
-};
-
+// Every key into an array of Variants, and the array released, as a client does with Keys().
 void keys_store(benchmark::State& state) {
   Filled& f = filled();
-  Block block;
   for (auto _ : state) {
-    f.store.copy_range(Field::key, nullptr, nullptr, block);
-    block.clear();
+    VARIANT out;
+    f.store->Keys(left_out(), left_out(), &out);
+    VariantClear(&out);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kKeys));
 }
 
 void keys_multimap(benchmark::State& state) {
   Filled& f = filled();
-  Block block;
   for (auto _ : state) {
-    block.reserve(f.map.size());
-    for (const auto& [k, p] : f.map) block.take(k.v);
-    block.clear();
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(f.map.size()));
+    void* data = nullptr;
+    SafeArrayAccessData(array, &data);
+    auto* out = static_cast<VARIANT*>(data);
+    for (const auto& [k, p] : f.map) copy_value(*out++, k.v);
+    SafeArrayUnaccessData(array);
+    SafeArrayDestroy(array);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kKeys));
 }
 
-// One Next of state.range(0) keys per iteration, starting over at the end.
+// One IEnumVARIANT::Next of state.range(0) keys per iteration, starting over at the end.
 void next_store(benchmark::State& state) {
   Filled& f = filled();
-  const auto batch = static_cast<std::size_t>(state.range(0));
-  const Positions::Id id = f.store.open_position();
-  Block block;
-  block.reserve(batch);
-  std::size_t keys = 0;
+  const auto batch = static_cast<ULONG>(state.range(0));
+  IUnknown* unknown = nullptr;
+  f.store->get__NewEnum(&unknown);
+  IEnumVARIANT* keys = nullptr;
+  unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&keys));
+  unknown->Release();
+  std::vector<VARIANT> block(batch);
+  std::size_t total = 0;
   for (auto _ : state) {
-    const std::size_t got = f.store.next_keys(id, batch, block);
-    block.clear();
-    keys += got;
-    if (got < batch) f.store.reset_position(id);
+    ULONG got = 0;
+    keys->Next(batch, block.data(), &got);
+    for (ULONG i = 0; i < got; ++i) VariantClear(&block[i]);
+    total += got;
+    if (got < batch) keys->Reset();
   }
-  f.store.close_position(id);
-  state.SetItemsProcessed(static_cast<std::int64_t>(keys));
+  keys->Release();
+  state.SetItemsProcessed(static_cast<std::int64_t>(total));
 }
 
-// One Read(READ_NEXT) per iteration, as a client steps through the keys; it stops on the last key
-// (a step past it would block reading) and starts again.
+// One Read(READ_NEXT) per iteration through the vtable, as a client steps through the keys; it
+// stops on the last key (a step past it would block reading) and starts again.
 void read_next_store(benchmark::State& state) {
   Filled& f = filled();
   MODEVAL mode = START_READ;
   std::size_t step = 0;
   for (auto _ : state) {
     VARIANT out;
-    f.store.read(mode, out);
+    f.store->Read(&mode, &out);
     VariantClear(&out);
     mode = ++step == kKeys ? START_READ : READ_NEXT;
     if (step == kKeys) step = 0;

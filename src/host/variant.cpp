@@ -249,9 +249,44 @@ void make_empty_text(VARIANT& dst) {
   dst.vt = VT_BSTR;
 }
 
+namespace {
+
+// The kinds whose Variant holds its whole value, with nothing to allocate or count.
+bool owns_nothing(VARTYPE vt) noexcept {
+  switch (vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void copy_value(VARIANT& dst, const VARIANT& src, EmptyText empty) {
   VariantInit(&dst);
   const VARIANT& value = read_through(src);
+  // Numbers, dates and the like own nothing: a plain copy is theirs, without oleaut32's call.
+  if (owns_nothing(value.vt)) {
+    dst = value;
+    return;
+  }
   // oleaut32 follows a reference without looking: one to nothing would crash the caller.
   if ((value.vt & VT_BYREF) && !value.byref) fail(DISP_E_TYPEMISMATCH);
   // VariantCopyInd only reads its source, whatever its signature says.
