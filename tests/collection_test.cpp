@@ -321,5 +321,90 @@ TEST(Collection, ScriptCallsReachTheNewMembers) {
   EXPECT_EQ(walk->vt, VT_UNKNOWN);
 }
 
+TEST(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
+  const long bstrs = live_bstr_count();
+  Store2 s;
+  Counted object;
+  VARIANT holder;
+  VariantInit(&holder);
+  holder.vt = VT_DISPATCH;
+  holder.pdispVal = &object;
+  Variant e = text("e"), d = text("d"), nothing = text("c"), blank = text("");
+  ASSERT_EQ(s->putref_Item(*e, holder), S_OK);
+  LONG removed = -1, count = 0;
+  EXPECT_EQ(s->Remove(*d, &removed), S_OK);
+  EXPECT_EQ(removed, 2);
+  for (const Variant* absent : {&nothing, &blank}) {
+    EXPECT_EQ(s->Remove(**absent, &removed), S_OK);
+    EXPECT_EQ(removed, 0);
+  }
+  EXPECT_EQ(s->Remove(*d, nullptr), E_POINTER);
+  VARIANT_BOOL found = VARIANT_FALSE;
+  EXPECT_EQ(s->Find(*e, &found), S_OK);
+  Variant next;
+  EXPECT_EQ(s->RemoveCurrent(next.get()), S_OK);
+  EXPECT_EQ(text_of(*next), "f");
+  EXPECT_EQ(object.refs, 1u) << "the removed payload was released";
+  Variant sub;
+  EXPECT_EQ(s->ReadSub(sub.get()), S_OK);
+  EXPECT_EQ(text_of(*sub), "f1");
+  EXPECT_EQ(s->RemoveCurrent(nullptr), E_POINTER);
+  EXPECT_EQ(s->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(s->RemoveAll(), S_OK);
+  EXPECT_EQ(s->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  LONG slots = 0;
+  EXPECT_EQ(s->get_MemorySize(&slots), S_OK);
+  EXPECT_EQ(slots, 100);
+  Variant none;
+  EXPECT_EQ(s->RemoveCurrent(none.get()), S_OK);
+  EXPECT_EQ(text_of(*none), "");
+  none = Variant();
+  next = Variant();
+  sub = Variant();
+  EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
+}
+
+TEST(Collection, ScriptCallsReachTheRemovals) {
+  Store2 s;
+  Variant d = text("d");
+  VARIANT d_ref = by_ref(*d.get());
+  const struct {
+    DISPID id;
+    std::vector<VARIANT> args;
+    HRESULT hr;
+    std::string result;
+  } rows[] = {
+      {dispid::Remove, {d_ref}, S_OK, "I4 2"},
+      {dispid::Remove, {}, DISP_E_BADPARAMCOUNT, "Empty"},
+      {dispid::RemoveCurrent, {}, S_OK, "f"},  // the cursor on b, the first key
+      {dispid::RemoveAll, {}, S_OK, "Empty"},
+      {dispid::RemoveAll, {d_ref}, DISP_E_BADPARAMCOUNT, "Empty"},
+  };
+  for (const auto& row : rows) {
+    std::vector<VARIANT> rgvarg(row.args.rbegin(), row.args.rend());
+    DISPPARAMS params = {rgvarg.data(), nullptr, static_cast<UINT>(rgvarg.size()), 0};
+    Variant result;
+    const HRESULT hr = s->Invoke(row.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                 result.get(), nullptr, nullptr);
+    EXPECT_EQ(hr, row.hr) << row.id;
+    EXPECT_EQ(text_of(*result), row.result) << row.id;
+  }
+  const struct {
+    const char* name;
+    DISPID id;
+  } names[] = {{"remove", dispid::Remove},
+               {"REMOVECURRENT", dispid::RemoveCurrent},
+               {"RemoveAll", dispid::RemoveAll}};
+  for (const auto& n : names) {
+    Text name = T(n.name);
+    LPOLESTR list[] = {name.data()};
+    DISPID id = 0;
+    EXPECT_EQ(s->GetIDsOfNames(IID_NULL, list, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, n.id) << n.name;
+  }
+}
+
 }  // namespace
 }  // namespace quilmar::test

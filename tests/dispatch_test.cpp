@@ -376,6 +376,9 @@ class FailingTarget final : public _clsAVLt2 {
   HRESULT STDMETHODCALLTYPE Keys(VARIANT, VARIANT, VARIANT*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE Items(VARIANT, VARIANT, VARIANT*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_OUTOFMEMORY; }
+  HRESULT STDMETHODCALLTYPE Remove(VARIANT, LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveAll() override { return S_OK; }
 };
 
 TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {

@@ -121,6 +121,12 @@ struct _clsAVLt2 : public _clsAVLt {
   virtual HRESULT STDMETHODCALLTYPE Items(VARIANT Low, VARIANT High, VARIANT* result) = 0;
   // An IEnumVARIANT over the keys in ascending order, for For Each.
   virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** result) = 0;
+  // Removes every pair with a key equal to Key; answers how many.
+  virtual HRESULT STDMETHODCALLTYPE Remove(VARIANT Key, LONG* result) = 0;
+  // Removes the pair under the cursor; the cursor goes to the next bigger key, answered ("" when
+  // there is none: the cursor goes to slot 0).
+  virtual HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveAll() = 0;
 };
 
 // Exported by Quilmar.dll, and by the native library for clients on other hosts.

@@ -336,4 +336,30 @@ HRESULT AvlObject::get__NewEnum(IUnknown** result) noexcept {
   return S_OK;
 }
 
+HRESULT AvlObject::Remove(VARIANT Key, LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = 0;
+  const Hold hold(this);  // a released payload may release the client's last reference
+  *result = static_cast<LONG>(store_.remove(Key));
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::RemoveCurrent(VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  store_.remove_current(*result);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::RemoveAll() noexcept {
+  const Hold hold(this);
+  store_.remove_all();
+  return S_OK;
+}
+
 }  // namespace quilmar

@@ -46,6 +46,9 @@ class AvlObject final : public _clsAVLt2, public ErrorInfoSupport {
   HRESULT STDMETHODCALLTYPE Keys(VARIANT Low, VARIANT High, VARIANT* result) noexcept override;
   HRESULT STDMETHODCALLTYPE Items(VARIANT Low, VARIANT High, VARIANT* result) noexcept override;
   HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Remove(VARIANT Key, LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE RemoveAll() noexcept override;
 
   // The store behind the interface, for tests and benchmarks of this library.
   const Store& store() const noexcept { return store_; }

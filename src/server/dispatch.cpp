@@ -220,6 +220,24 @@ HRESULT call_new_enum(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
+HRESULT call_remove(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+  LONG removed = 0;
+  const HRESULT hr = target.Remove(*args.get(0), &removed);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_I4;
+    result.lVal = removed;
+  }
+  return hr;
+}
+
+HRESULT call_remove_current(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+  return target.RemoveCurrent(&result);
+}
+
+HRESULT call_remove_all(_clsAVLt2& target, const Arguments&, VARIANT&) {
+  return target.RemoveAll();
+}
+
 constexpr Call call_get_egnore = call_get_long<EGN_MOD, _clsAVLt, &_clsAVLt::get_Egnore>;
 constexpr Call call_memory_size = call_get_long<LONG, _clsAVLt, &_clsAVLt::get_MemorySize>;
 constexpr Call call_data_number = call_get_long<LONG, _clsAVLt, &_clsAVLt::get_DataNumber>;
@@ -259,6 +277,9 @@ constexpr Binding kBindings[] = {
   {id::Keys,       kMethod, call_keys},
   {id::Items,      kMethod, call_items},
   {id::NewEnum,    kGet,    call_new_enum},
+  {id::Remove,     kMethod, call_remove},
+  {id::RemoveCurrent, kMethod, call_remove_current},
+  {id::RemoveAll,  kMethod, call_remove_all},
 };
 // clang-format on
 

@@ -33,6 +33,9 @@ inline constexpr DISPID Find = 0x60040003;
 inline constexpr DISPID Seek = 0x60040004;
 inline constexpr DISPID Keys = 0x60040005;
 inline constexpr DISPID Items = 0x60040006;
+inline constexpr DISPID Remove = 0x60040007;
+inline constexpr DISPID RemoveCurrent = 0x60040008;
+inline constexpr DISPID RemoveAll = 0x60040009;
 }  // namespace dispid
 
 namespace members {
@@ -130,6 +133,9 @@ inline constexpr Member kMembers[] = {
   {kAVLt2, dispid::Items,     kMethod, "Items",      Kind::variant,
    {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
   {kAVLt2, dispid::NewEnum,   kGet,    "_NewEnum",   Kind::unknown, {}, kByValue, true},
+  {kAVLt2, dispid::Remove,    kMethod, "Remove",     Kind::long32,  {{{"Key", Kind::variant}}}, kByValue},
+  {kAVLt2, dispid::RemoveCurrent, kMethod, "RemoveCurrent", Kind::variant, {}, kByValue},
+  {kAVLt2, dispid::RemoveAll, kMethod, "RemoveAll",  Kind::none,    {}, kByValue},
 };
 // clang-format on
 

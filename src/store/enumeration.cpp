@@ -56,6 +56,17 @@ void Positions::removed(Slot gone, Slot predecessor) noexcept {
   }
 }
 
+void Positions::restart_all() noexcept {
+  for (Place& p : places_)
+    if (p.state == Place::after) p = Place{};
+}
+
+bool Positions::on(Slot slot) const noexcept {
+  for (const Place& p : places_)
+    if (p.state == Place::after && p.slot == slot) return true;
+  return false;
+}
+
 void Positions::end_all() noexcept {
   for (Place& p : places_)
     if (p.state != Place::closed) p = Place{Place::ended, nil};

@@ -67,6 +67,10 @@ class Positions {
   // leaving node comes first, then moved().
   // The store was emptied: every live position returns nothing more until it is reset.
   void end_all() noexcept;
+  // Every key was removed: positions that had started start over, before whatever comes next.
+  void restart_all() noexcept;
+  // Whether a live position stands on the node in `slot`.
+  bool on(Slot slot) const noexcept;
 
  private:
   std::vector<Place> places_;  // indexed by Id; closed entries are reused

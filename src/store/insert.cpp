@@ -130,6 +130,13 @@ void Store::make_room(std::int32_t slot) {
   } else if (static_cast<std::size_t>(slot) >= tree_.size()) {
     // A refused Alloc kept a table smaller than AllocSize: it grows to the size asked for.
     grow_to(alloc_size_);
+  } else {
+    // Removals may have given back the memory of free slots.
+    try {
+      tree_.build(static_cast<std::size_t>(slot) + 1);
+    } catch (const std::bad_alloc&) {
+      throw GrowthRefused{alloc_size_};
+    }
   }
 }
 

@@ -40,9 +40,19 @@ void NodeTable::make_free(AVLtree& r) noexcept {
   r.SubData = r.Data;
 }
 
+const AVLtree& NodeTable::free_record() noexcept {
+  static const AVLtree record = [] {
+    AVLtree r;
+    make_free(r);
+    return r;
+  }();
+  return record;
+}
+
 NodeTable::NodeTable(NodeTable&& other) noexcept
     : slots_(std::exchange(other.slots_, nullptr)),
       size_(std::exchange(other.size_, 0)),
+      built_(std::exchange(other.built_, 0)),
       capacity_(std::exchange(other.capacity_, 0)) {}
 
 NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
@@ -50,6 +60,7 @@ NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
     release();
     slots_ = std::exchange(other.slots_, nullptr);
     size_ = std::exchange(other.size_, 0);
+    built_ = std::exchange(other.built_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
   }
   return *this;
@@ -60,13 +71,13 @@ NodeTable::~NodeTable() {
 }
 
 void NodeTable::release() noexcept {
-  for (std::size_t i = 0; i < size_; ++i) {
+  for (std::size_t i = 0; i < built_; ++i) {
     VariantClear(&slots_[i].Data);
     VariantClear(&slots_[i].SubData);
   }
   std::free(slots_);
   slots_ = nullptr;
-  size_ = capacity_ = 0;
+  size_ = built_ = capacity_ = 0;
 }
 
 void NodeTable::reserve(std::size_t slots) {
@@ -90,8 +101,37 @@ NodeTable NodeTable::of_free_slots(std::size_t slots) {
 void NodeTable::grow(std::size_t slots) {
   if (slots <= size_) return;
   reserve(capacity_for(slots, capacity_));
-  for (std::size_t i = size_; i < slots; ++i) make_free(slots_[i]);
-  size_ = slots;
+  for (std::size_t i = built_; i < slots; ++i) make_free(slots_[i]);
+  size_ = built_ = slots;
+}
+
+void NodeTable::build(std::size_t slots) {
+  slots = std::min(slots, size_);
+  if (slots <= built_) return;
+  reserve(capacity_for(slots, capacity_));
+  const std::size_t upto = std::min(capacity_, size_);
+  for (std::size_t i = built_; i < upto; ++i) make_free(slots_[i]);
+  built_ = upto;
+}
+
+void NodeTable::unbuild_from(std::size_t slots) noexcept {
+  if (slots >= built_) return;
+  for (std::size_t i = slots; i < built_; ++i) {
+    VariantClear(&slots_[i].Data);
+    VariantClear(&slots_[i].SubData);
+  }
+  built_ = slots;
+  if (slots == 0) {
+    std::free(slots_);
+    slots_ = nullptr;
+    capacity_ = 0;
+    return;
+  }
+  // Shrinking in place; should the block not shrink, it is kept as it is.
+  if (void* block = std::realloc(static_cast<void*>(slots_), slots * sizeof(AVLtree))) {
+    slots_ = static_cast<AVLtree*>(block);
+    capacity_ = slots;
+  }
 }
 
 }  // namespace quilmar

@@ -3,7 +3,8 @@
 // The table owns the Variants in its records and clears them once, when it is released or
 // replaced; records relocate bitwise when the block grows. Its logical size is whatever the store
 // asks for; the memory behind it grows geometrically so that growing 100 slots at a time stays
-// cheap.
+// cheap. After removals it may hold records for a prefix of its slots only (the built ones): the
+// rest read as free records and get memory again when keys come back.
 #pragma once
 
 #include <cstddef>
@@ -28,20 +29,33 @@ class NodeTable {
   // Extends the table to `slots` slots (never shrinks), the new ones free, the old ones kept.
   // Throws std::bad_alloc and leaves the table as it was when the memory cannot be had.
   void grow(std::size_t slots);
+  // Builds records for at least the first `slots` slots (at most size()). Throws std::bad_alloc
+  // and leaves the table as it was when the memory cannot be had.
+  void build(std::size_t slots);
+  // Gives back the memory of the records from `slots` on (clearing them first); the logical size
+  // stays. Asks for no memory: when the block cannot shrink it is kept.
+  void unbuild_from(std::size_t slots) noexcept;
 
   std::size_t size() const noexcept { return size_; }
+  std::size_t built() const noexcept { return built_; }
   std::size_t capacity() const noexcept { return capacity_; }
+  // Writable records: built ones only.
   AVLtree& operator[](std::size_t slot) noexcept { return slots_[slot]; }
-  const AVLtree& operator[](std::size_t slot) const noexcept { return slots_[slot]; }
+  // Any slot below size(); one not built reads as a free record.
+  const AVLtree& operator[](std::size_t slot) const noexcept {
+    return slot < built_ ? slots_[slot] : free_record();
+  }
 
   static void make_free(AVLtree& record) noexcept;
 
  private:
   void reserve(std::size_t slots);
   void release() noexcept;
+  static const AVLtree& free_record() noexcept;
 
   AVLtree* slots_ = nullptr;
   std::size_t size_ = 0;
+  std::size_t built_ = 0;  // records [0, built_) exist; built_ <= size_, built_ <= capacity_
   std::size_t capacity_ = 0;
 };
 

@@ -1,6 +1,6 @@
 // Rebalancing after an insertion: balance updates up the Parent links, then at most one single or
 // double rotation, which restores I2. Slot 0 is never visited: it stays the top of the tree,
-// BALANCED, Parent -1.
+// BALANCED, Parent -1. Removal (remove.cpp) retraces with the same rotation.
 //
 // Nodes never move to another slot and no key or payload is copied, so a slot number held
 // elsewhere (the read cursor) names the same node afterwards.
@@ -40,9 +40,7 @@ void Store::rebalance(Slot x, Side s) {
         set_balance(X, leaning(s));
         return;
       }
-      // The side X hangs on is read from P's link, never from the keys: equal keys and keys of
-      // inconsistent order cannot mislead it.
-      const Side t = child(at(p), Side::small) == x ? Side::small : Side::big;
+      const Side t = side_under(p, x);
       set_balance(X, leaning(s));
       x = p;
       s = t;
@@ -51,6 +49,12 @@ void Store::rebalance(Slot x, Side s) {
     rotate(x, s);  // X was already one level higher on side s: two now
     return;
   }
+}
+
+// The side `n` hangs on under `p`, read from P's link, never from the keys: equal keys and keys of
+// inconsistent order cannot mislead it.
+Side Store::side_under(Slot p, Slot n) const {
+  return child(at(p), Side::small) == n ? Side::small : Side::big;
 }
 
 // Rotation at X, whose side s is two levels higher than its other side (balances in brackets;
@@ -67,9 +71,11 @@ void Store::rebalance(Slot x, Side s) {
                                             b   c
     s = big is the mirror image: swap Small and Big and "<" with ">", and read the leaves from
     right to left. The balances of Y and X after the double rotation depend on Z's before it:
-    see balances_after_double_rotation.
+    see balances_after_double_rotation. After a removal Y may be even (a and b equally high): the
+    single rotation then leaves X leaning to s and Y to the other side, and the subtree's height
+    unchanged. Answers the slot now at the subtree's top.
 */
-void Store::rotate(Slot x, Side s) {
+Slot Store::rotate(Slot x, Side s) {
   const Side o = opposite(s);
   AVLtree& X = at(x);
   const Slot p = parent(X);
@@ -80,7 +86,7 @@ void Store::rotate(Slot x, Side s) {
   if (x_side == Side::big && child(P, Side::big) != x) fail(kSubscriptOutOfRange);  // P lost X
   Slot top;
 
-  if (balance(Y) == leaning(s)) {
+  if (const BALANCESTS was = balance(Y); was != leaning(o)) {
     // single rotation: Y comes up, b moves across to X
     const Slot b = child(Y, o);
     AVLtree* B = b != nil ? &at(b) : nullptr;
@@ -89,8 +95,8 @@ void Store::rotate(Slot x, Side s) {
     set_child(X, s, b);
     if (B) set_parent(*B, x);
     set_child(Y, o, x);
-    set_balance(X, BALANCED);
-    set_balance(Y, BALANCED);
+    set_balance(X, was == BALANCED ? leaning(s) : BALANCED);
+    set_balance(Y, was == BALANCED ? leaning(o) : BALANCED);
     top = y;
   } else {
     // double rotation: Z, Y's inner child, comes up over both; b goes to Y, c to X
@@ -115,6 +121,7 @@ void Store::rotate(Slot x, Side s) {
     top = z;
   }
   set_child(P, x_side, top);
+  return top;
 }
 
 }  // namespace quilmar

@@ -20,6 +20,7 @@ bool Store::alloc(float siz) noexcept {
   egn_mode_ = NOT_EGNORE;
   read_mode_ = WRITE_DATA;
   positions_.end_all();
+  ++moves_;
   return true;
 }
 

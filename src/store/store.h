@@ -3,7 +3,7 @@
 // Numbered invariants (checked by store/verify.h, whose messages cite these numbers; the record
 // layout they rest on is asserted in include/quilmar/quilmar.h):
 //   I1 order: an in-order walk from slot 0 gives the keys in ascending order; equal keys appear in
-//      the order they were inserted.
+//      the order they were inserted (until a removal moves a node, also in ascending slot order).
 //   I2 balance: for every node but slot 0 the heights of its subtrees differ by at most one and
 //      Balance names the higher side; slot 0 stays BALANCED with Parent -1.
 //   I3 links: every child's Parent names its parent; slot 0 is the top of the tree.
@@ -78,6 +78,19 @@ class Store {
   };
   bool seek(const VARIANT& key, LONG how, VARIANT& result);
 
+  // Removal (remove.cpp). Asks for no memory. The cursor and every enumerator position follow
+  // their nodes; one on a removed key moves on to the next bigger key that remains (the cursor to
+  // slot 0 when there is none).
+  // Removes every pair whose key equals `key`; answers how many. A key the store could never hold
+  // removes nothing.
+  std::size_t remove(const VARIANT& key);
+  // Removes the pair under the cursor and copies the next bigger key into `result` ("" for none).
+  // On an empty store, or while reading is blocked, removes nothing and answers "".
+  void remove_current(VARIANT& result);
+  // Removes every pair; the policy and AllocSize stay, the cursor goes to slot 0 and a blocked
+  // reading opens.
+  void remove_all() noexcept;
+
   // In-order copies (enumeration.cpp). Copies the keys or payloads of every pair with
   // low <= key <= high into `sink` (a null bound is no bound) and returns how many. A bound no key
   // can be ordered against (Null, NaN, objects, arrays, error values) selects nothing.
@@ -109,15 +122,16 @@ class Store {
     float size;
   };
 
-  // The record in `slot`; a subscript-out-of-range failure outside the table.
+  // The record in `slot`; a subscript-out-of-range failure outside the table's built records
+  // (nodes always have one: slots below Count are built).
   AVLtree& at(std::int32_t slot) {
-    if (slot < 0 || static_cast<std::size_t>(slot) >= tree_.size()) fail(kSubscriptOutOfRange);
+    if (slot < 0 || static_cast<std::size_t>(slot) >= tree_.built()) fail(kSubscriptOutOfRange);
     return tree_[static_cast<std::size_t>(slot)];
   }
   const AVLtree& at(std::int32_t slot) const { return const_cast<Store*>(this)->at(slot); }
   // A hint only: slots outside the table are skipped.
   void prefetch(Slot slot) const noexcept {
-    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.size())
+    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.built())
       __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
   }
   // The read cursor is a member, not a local, so that a walk sees where calls from the event pump
@@ -130,7 +144,13 @@ class Store {
   void grow_to(float size);
   void prefetch_children(const AVLtree& node) const;
   void rebalance(Slot slot, Side side);
-  void rotate(Slot slot, Side side);
+  Slot rotate(Slot slot, Side side);
+  Side side_under(Slot parent, Slot slot) const;
+  Slot remove_node(Slot slot, Variant& key, Variant& payload);
+  void unlink(Slot slot);
+  void retrace(Slot slot, Side side);
+  void fill_from_last(Slot freed);
+  void give_memory_back() noexcept;
   Slot step(Side side);
   void descend(Side side);
   void warn(float shown_size) noexcept;
@@ -160,6 +180,9 @@ class Store {
   MODEVAL read_mode_ = WRITE_DATA;
   float current_index_ = 0;
   Positions positions_;
+  // Counts removals and Allocs, which move or drop nodes: a walk that let client code run (a
+  // payload's release) knows from it whether the slots it holds still mean what they meant.
+  std::uint32_t moves_ = 0;
 };
 
 }  // namespace quilmar
