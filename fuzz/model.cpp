@@ -76,6 +76,7 @@ Model::Model() {
 }
 
 void Model::reset(bool table_refused) {
+  gave_back_ = false;
   slots.clear();
   order.clear();
   positions.clear();
@@ -102,6 +103,7 @@ bool Model::alloc(float siz, bool allocation_refused) {
   slots.clear();
   order.clear();
   for (Position& p : positions) p.ended = true;
+  gave_back_ = false;
   table_slots = static_cast<std::size_t>(rounded(siz)) + 1;
   egn = NOT_EGNORE;
   read_mode = WRITE_DATA;
@@ -181,6 +183,10 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
     // A refused Alloc kept a smaller table than AllocSize says: keys fill it, and then it grows
     // to the size asked for, or the key is refused.
     if (!extend_to(alloc_size, allocation_refused)) return alloc_size;
+  } else if (gave_back_) {
+    // Removals give memory back, which insertions ask for again; refused, the key is refused.
+    may_allocate_ = true;
+    if (allocation_refused) return alloc_size;
   }
   order.insert(last, static_cast<std::int32_t>(slot));
   slots.push_back({std::move(k), std::move(p)});
@@ -346,6 +352,90 @@ std::vector<std::int32_t> Model::next(Position& p, std::size_t most) const {
   for (; at < order.end() && r.size() < most; ++at) r.push_back(*at);
   if (!r.empty()) p = {true, false, r.back()};
   return r;
+}
+
+// A node changing slots: every slot number held for it follows.
+void Model::relabel(std::int32_t from, std::int32_t to) {
+  std::replace(order.begin(), order.end(), from, to);
+  for (Position& p : positions)
+    if (p.started && !p.ended && p.slot == from) p.slot = to;
+  if (cursor == static_cast<float>(from)) cursor = static_cast<float>(to);
+}
+
+// Removes the pair at `at` in the order. The cursor on it goes to the next bigger key, or to slot
+// 0 when there is none; a position on it goes back to the key before it. Slot 0 stays the top: it
+// takes the pair of its neighbour in the order (the next one, or the one before when it holds the
+// biggest key), whose slot is freed instead; the pair of the last slot then moves into the freed
+// slot, so that slots 0..Count-1 stay in use.
+void Model::drop(std::size_t at) {
+  gave_back_ = true;
+  const std::int32_t gone = order[at];
+  const bool has_next = at + 1 < order.size();
+  const std::int32_t next = has_next ? order[at + 1] : -1;
+  const bool on_cursor = cursor == static_cast<float>(gone);
+  for (Position& p : positions) {
+    if (!p.started || p.ended || p.slot != gone) continue;
+    if (at == 0)
+      p = {};
+    else
+      p.slot = order[at - 1];
+  }
+  order.erase(order.begin() + static_cast<std::ptrdiff_t>(at));
+  std::int32_t freed = gone;
+  if (gone == 0) {
+    if (order.empty()) {
+      slots.clear();
+      cursor = 0;
+      return;
+    }
+    freed = has_next ? next : order[at - 1];
+    slots[0] = std::move(slots[static_cast<std::size_t>(freed)]);
+    // The cursor on the removed key first takes the next one, which may be the one moving.
+    if (on_cursor) cursor = has_next ? static_cast<float>(next) : 0;
+    relabel(freed, 0);
+  } else if (on_cursor) {
+    cursor = has_next ? static_cast<float>(next) : 0;
+  }
+  const auto last = static_cast<std::int32_t>(slots.size() - 1);
+  if (freed != last) {
+    slots[static_cast<std::size_t>(freed)] = std::move(slots.back());
+    relabel(last, freed);
+  }
+  slots.pop_back();
+}
+
+LONG Model::remove(const VARIANT& key) {
+  if (!holdable(key)) return 0;
+  LONG n = 0;
+  for (auto first = seek(key, 1); first; first = seek(key, 1), ++n)
+    drop(static_cast<std::size_t>(std::find(order.begin(), order.end(), *first) - order.begin()));
+  return n;
+}
+
+Variant Model::remove_current() {
+  Variant answer;
+  if (read_mode == FAULT || order.empty()) {
+    make_empty_text(*answer.get());
+    return answer;
+  }
+  const auto at = static_cast<std::size_t>(
+      std::find(order.begin(), order.end(), static_cast<std::int32_t>(cursor)) - order.begin());
+  if (at + 1 < order.size())
+    copy_value(*answer.get(), *slots[static_cast<std::size_t>(order[at + 1])].key);
+  else
+    make_empty_text(*answer.get());
+  drop(at);
+  return answer;
+}
+
+void Model::remove_all() {
+  if (!order.empty()) gave_back_ = true;
+  slots.clear();
+  order.clear();
+  for (Position& p : positions)
+    if (p.started && !p.ended) p = {};
+  cursor = 0;
+  if (read_mode == FAULT) read_mode = WRITE_DATA;
 }
 
 }  // namespace quilmar::fuzz

@@ -80,8 +80,17 @@ class Model {
   enum class Put { replaced, inserted, refused, no_room, fails };
   Put put(const VARIANT& key, const VARIANT& payload, bool allocation_refused);
 
+  // Removal. Remove: every pair with a key equal to `key` (none for a key the store could never
+  // hold), answering how many. RemoveCurrent: the pair under the cursor, answering the next bigger
+  // key ("" for none); nothing, and "", while reading is blocked or the store is empty.
+  // RemoveAll: every pair; the policy and the size stay, a blocked reading opens.
+  LONG remove(const VARIANT& key);
+  Variant remove_current();
+  void remove_all();
+
   // Enumerator positions: the slot of the last key returned; the next key is the one after it in
-  // the order as it stands. An emptied store ends every position until it is reset.
+  // the order as it stands. An emptied store ends every position until it is reset; one whose
+  // key is removed goes back to the key before it, or to the start.
   struct Position {
     bool started = false, ended = false;
     std::int32_t slot = 0;
@@ -96,7 +105,7 @@ class Model {
   // True while the table's size is out of step with AllocSize (after a refused Alloc).
   bool out_of_step() const;
 
-  std::vector<Pair> slots;          // by slot number, which is insertion order
+  std::vector<Pair> slots;          // by slot number
   std::vector<std::int32_t> order;  // slots by ascending key, equal keys in insertion order
   float alloc_size = 100;
   std::size_t table_slots = 101;
@@ -106,7 +115,10 @@ class Model {
 
  private:
   bool extend_to(float size, bool allocation_refused);
+  void drop(std::size_t at);
+  void relabel(std::int32_t from, std::int32_t to);
   bool may_allocate_ = false;
+  bool gave_back_ = false;  // removals since the last Alloc may have given memory back
   Variant free_text_;
 };
 

@@ -171,7 +171,7 @@ class Session {
       ++nested_runs_;
       model_.cursor = store().current_index();
     }
-    switch (in_.pick(28)) {
+    switch (in_.pick(31)) {
       case 0:
       case 1:
       case 2:
@@ -215,6 +215,8 @@ class Session {
       case 23: put(); break;
       case 24: range(); break;
       case 25: enumerate(); break;
+      case 26:
+      case 27: removal(); break;
       default: {  // a key from a small set, so equal keys and duplicates policies meet often
         const VARIANT key = values_.plain_key(in_.pick(64) * 8u), payload = values_.any();
         indata(key, payload);
@@ -575,6 +577,36 @@ class Session {
       expect(same(*got.values[i], field == Field::key ? *pair.key : *pair.payload),
              "Keys or Items: a value differs from the model");
     }
+    check();
+  }
+
+  _clsAVLt2* collection() const { return static_cast<_clsAVLt2*>(obj_); }
+
+  // Remove, RemoveCurrent or RemoveAll, through the interface.
+  void removal() {
+    ++totals.operations, ++ops_;
+    const std::size_t boxes = shown_.size();
+    refused_ = false;
+    const unsigned what = in_.pick(8);
+    if (what < 4) {
+      const VARIANT key = probe_key();
+      trace(depth_, "Remove %s", test::describe(key).c_str());
+      LONG n = -1;
+      expect(collection()->Remove(key, &n) == S_OK, "Remove failed its call");
+      expect(n == model_.remove(key), "Remove's count differs from the model");
+    } else if (what < 7) {
+      trace(depth_, "RemoveCurrent");
+      Variant got;
+      expect(collection()->RemoveCurrent(got.get()) == S_OK, "RemoveCurrent failed its call");
+      const Variant want = model_.remove_current();
+      expect(same(*got, *want), "RemoveCurrent's answer differs from the model");
+    } else {
+      trace(depth_, "RemoveAll");
+      expect(collection()->RemoveAll() == S_OK, "RemoveAll failed its call");
+      model_.remove_all();
+    }
+    expect(!refused_, "a removal asked for memory");
+    expect(shown_.size() == boxes, "a removal showed a box");
     check();
   }
 

@@ -315,10 +315,43 @@ TEST(Collection, ScriptCallsReachTheNewMembers) {
       s->Invoke(dispid::Keys, IID_NULL, 0, DISPATCH_METHOD, &none, keys.get(), nullptr, nullptr),
       S_OK);
   EXPECT_EQ(joined(*keys), "b,c,d,d,f");
-  Variant walk;
-  ASSERT_EQ(s->Invoke(DISPID_NEWENUM, IID_NULL, 0, kGet, &none, walk.get(), nullptr, nullptr),
-            S_OK);
-  EXPECT_EQ(walk->vt, VT_UNKNOWN);
+}
+
+// JScript calls _clsAVLt2's property reads as methods (its Enumerator too); For Each reads
+// _NewEnum as a property. Writes stay writes.
+TEST(Collection, PropertyReadsAnswerEveryWayOfAskingForThem) {
+  Store2 s;
+  Variant d = text("d"), x = text("x");
+  constexpr WORD kMethodOnly = DISPATCH_METHOD, kGetOnly = DISPATCH_PROPERTYGET;
+  const struct {
+    DISPID id;
+    WORD flags;
+    VARIANT* arg;
+    HRESULT hr;
+    VARTYPE vt;
+  } rows[] = {
+      {DISPID_NEWENUM, kMethodOnly, nullptr, S_OK, VT_UNKNOWN},
+      {DISPID_NEWENUM, kGetOnly, nullptr, S_OK, VT_UNKNOWN},
+      {DISPID_NEWENUM, kMethodOnly | kGetOnly, nullptr, S_OK, VT_UNKNOWN},
+      {dispid::Count, kMethodOnly, nullptr, S_OK, VT_I4},
+      {DISPID_VALUE, kMethodOnly, d.get(), S_OK, VT_BSTR},
+      {DISPID_VALUE, kMethodOnly, x.get(), DISP_E_EXCEPTION, VT_EMPTY},  // error 9, not "no member"
+      {DISPID_NEWENUM, DISPATCH_PROPERTYPUT, x.get(), DISP_E_MEMBERNOTFOUND, VT_EMPTY},
+      {dispid::Count, DISPATCH_PROPERTYPUT, x.get(), DISP_E_MEMBERNOTFOUND, VT_EMPTY},
+  };
+  for (const auto& row : rows) {
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool putting = row.flags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS params = {row.arg, putting ? &put : nullptr, row.arg ? 1u : 0u, putting ? 1u : 0u};
+    Variant result;
+    EXCEPINFO excep = {};
+    EXPECT_EQ(s->Invoke(row.id, IID_NULL, 0, row.flags, &params, result.get(), &excep, nullptr),
+              row.hr)
+        << row.id << " " << row.flags;
+    EXPECT_EQ(result->vt, row.vt) << row.id << " " << row.flags;
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+  }
 }
 
 TEST(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
@@ -363,7 +396,9 @@ TEST(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
   none = Variant();
   next = Variant();
   sub = Variant();
-  EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
+  if (bstrs >= 0) {  // -1: strings are not counted (oleaut32's)
+    EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
+  }
 }
 
 TEST(Collection, ScriptCallsReachTheRemovals) {

@@ -377,7 +377,16 @@ TEST(Remove, LongSequencesAgreeWithAModel) {
 
 // Many random removals: both subtrees under slot 0 stay AVL-shallow and everything left reads
 // back in order.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 TEST(Remove, HalfOfAMillionKeysRemovedLeaveShallowTrees) {
+  // Fixed keys: a repeat checks nothing new, and under the sanitizers it costs half a minute.
+  static int runs = 0;
+  if (kSanitized && runs++ > 0) GTEST_SKIP() << "ran once in this process already";
   const LONG n = 1000000;
   std::vector<LONG> keys(static_cast<std::size_t>(n));
   std::iota(keys.begin(), keys.end(), 0);

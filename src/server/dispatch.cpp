@@ -330,9 +330,15 @@ DISPID param_id(const Member& m, const OLECHAR* name) noexcept {
 
 // The row of a member (its index in the table), or kNoPosition. A method is called with
 // DISPATCH_METHOD, a property read with DISPATCH_PROPERTYGET; scripts reading a value pass both.
+// JScript can only call: it reads _clsAVLt2's properties with DISPATCH_METHOD alone when it drops
+// the result, and so does its Enumerator for _NewEnum. _clsAVLt answers as it always did.
 UINT find(DISPID id, WORD flags) noexcept {
-  for (UINT i = 0; i < std::size(kMembers); ++i)
-    if (kMembers[i].id == id && (kMembers[i].invoke & flags)) return i;
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
+    const Member& m = kMembers[i];
+    WORD answers = m.invoke;
+    if (m.iface == members::kAVLt2 && m.invoke == DISPATCH_PROPERTYGET) answers |= DISPATCH_METHOD;
+    if (m.id == id && (answers & flags)) return i;
+  }
   return kNoPosition;
 }
 

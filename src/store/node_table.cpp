@@ -108,7 +108,7 @@ void NodeTable::grow(std::size_t slots) {
 void NodeTable::build(std::size_t slots) {
   slots = std::min(slots, size_);
   if (slots <= built_) return;
-  reserve(capacity_for(slots, capacity_));
+  reserve(std::min(capacity_for(slots, capacity_), size_));
   const std::size_t upto = std::min(capacity_, size_);
   for (std::size_t i = built_; i < upto; ++i) make_free(slots_[i]);
   built_ = upto;

@@ -10,9 +10,10 @@
 #                                               both orders: both registry views, and which
 #                                               script host can still create the object
 #   harness.sh unregister BITS DLL              regsvr32 /u of that bitness
-#   harness.sh script WATCHER PRELUDE VBS [HOST BITS]
-#                                               a VBScript client run by cscript (or HOST) under
-#                                               the box watcher, in a BITS-bit process
+#   harness.sh script WATCHER PRELUDE SCRIPT [HOST BITS]
+#                                               a VBScript (.vbs) or JScript (.js) client run by
+#                                               cscript (or HOST) under the box watcher, in a
+#                                               BITS-bit process
 #
 # EXPECTED is the folder of expected registry states (registry/): one file per state and view,
 # named REGISTERED.BITS-bit-view.txt, where REGISTERED is win32, win64 or both and BITS the
@@ -236,7 +237,8 @@ check_side_by_side() {
 }
 
 # The script runs with the prelude in front; it passes when cscript printed the summary line
-# with no failure, exited with 0 failures, and showed exactly the boxes its "' box:" lines list.
+# with no failure, exited with 0 failures, and showed exactly the boxes its "box:" comment lines
+# list ("' box:" in VBScript, "// box:" in JScript).
 # Given a host and a bitness, that host runs it and must be a process of that bitness.
 check_script() {
   local watcher="$1" prelude="$2" script="$3" host="${4:-cscript.exe}" bits="${5:-}"
@@ -248,7 +250,7 @@ check_script() {
   [ "$status" -eq 0 ] || fail "exit status $status"
   [ -z "$bits" ] || grep -qx "CLIENT: $bits-bit" <<<"$log" || fail "not a $bits-bit script host"
   grep -Eq '^SUMMARY: [0-9]+ checks, 0 failed$' <<<"$log" || fail "no clean summary line"
-  diff -u <(sed -n "s/^' box: //p" "$script") <(sed -n 's/^BOX: //p' <<<"$log") ||
+  diff -u <(sed -n -E "s#^(' |// )box: ##p" "$script") <(sed -n 's/^BOX: //p' <<<"$log") ||
     fail "message boxes"
 }
 

@@ -5,6 +5,8 @@ Option Explicit
 Const WRITE_DATA = 0, START_READ = 1, READ_NEXT = 2, READ_BACK = 3, READ_MID = 4
 Const END_READ = 5, FAULT = 6
 Const NOT_EGNORE = 0, USE_FIRST_DATA = 1, USE_LAST_DATA = 2
+Const SEEK_FIRST_EQ = 1, SEEK_LAST_EQ = 2, SEEK_AFTER_EQ = 4, SEEK_AFTER = 8
+Const SEEK_BEFORE_EQ = 16, SEEK_BEFORE = 32
 
 Dim checks, failures
 checks = 0
@@ -51,6 +53,26 @@ Function Walk(store, first, stepMode)
     steps = steps + 1
   Loop
   Walk = Mid(text, 2)
+End Function
+
+' The keys For Each gives, separated by spaces.
+Function Walked(store)
+  Dim key, text
+  text = ""  ' Wine's Mid refuses Empty
+  For Each key In store
+    text = text & " " & key
+  Next
+  Walked = Mid(text, 2)
+End Function
+
+' The elements of an array separated by `separator` (Wine's Join is not implemented).
+Function Joined(values, separator)
+  Dim i
+  Joined = ""
+  For i = 0 To UBound(values)
+    If i > 0 Then Joined = Joined & separator
+    Joined = Joined & values(i)
+  Next
 End Function
 
 Sub Finish()
