@@ -165,7 +165,7 @@ TEST(Collection, SeekLandsWhereEachModeSays) {
 
 TEST(Collection, KeysAndItemsBetweenOptionalBounds) {
   Store2 s;
-  Variant b = text("b"), c = text("c"), e = text("e"), z = text("z"), nan = r8(std::nan(""));
+  Variant b = text("b"), c = text("c"), e = text("e"), z = text("z"), nan = r8(std::nan("")), empty;
   const long bstrs = live_bstr_count();
   const struct {
     const VARIANT& low;
@@ -180,6 +180,8 @@ TEST(Collection, KeysAndItemsBetweenOptionalBounds) {
       {*e, *c, "", ""},  // low above high
       {*z, kMissing, "", ""},
       {*nan, kMissing, "", ""},
+      {*empty, *e, "b,d,d", "b1,d1,d2"},  // JScript's undefined leaves a bound out
+      {*c, *empty, "d,d,f", "d1,d2,f1"},
   };
   for (const auto& row : rows) {
     Variant keys, items;

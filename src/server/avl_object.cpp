@@ -309,7 +309,12 @@ HRESULT AvlObject::copy_range(Field field, const VARIANT& low, const VARIANT& hi
   VariantInit(result);
   const Hold hold(this);
   ArraySink sink;
-  store_.copy_range(field, left_out(low) ? nullptr : &low, left_out(high) ? nullptr : &high, sink);
+  // JScript cannot leave out an argument before another: its undefined (Empty, which is never a
+  // key) leaves a bound out too.
+  const auto bound = [](const VARIANT& v) {
+    return left_out(v) || read_through(v).vt == VT_EMPTY ? nullptr : &v;
+  };
+  store_.copy_range(field, bound(low), bound(high), sink);
   sink.release_into(*result);
   return S_OK;
 }

@@ -155,23 +155,6 @@ bool has_subkeys(const std::wstring& name) {
          count > 0;
 }
 
-HRESULT register_type_library(const std::wstring& path) {
-  // REGKIND_REGISTER would record the path in its \\?\ form; registering explicitly keeps the
-  // path as the loader knows it.
-  ITypeLib* library = nullptr;
-  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-  if (FAILED(hr)) return hr;
-  std::wstring full_path = path, help_dir;  // the API takes them as writable strings
-  hr = RegisterTypeLib(library, full_path.data(), help_dir.data());
-  library->Release();
-  if (FAILED(hr)) return hr;
-  for (const Row& row : rows_of(registry::Part::server_typelib, path)) {
-    hr = status_of(write_row(row));
-    if (FAILED(hr)) return hr;
-  }
-  return S_OK;
-}
-
 int depth(const std::wstring& key) {
   return static_cast<int>(std::count(key.begin(), key.end(), L'\\'));
 }
@@ -197,6 +180,27 @@ HRESULT delete_entry(LibVersion version) {
     RegDeleteKeyW(HKEY_CLASSES_ROOT, (key + part).c_str());
   if (!has_subkeys(key)) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
   return hr;
+}
+
+HRESULT register_type_library(const std::wstring& path) {
+  // REGKIND_REGISTER would record the path in its \\?\ form; registering explicitly keeps the
+  // path as the loader knows it.
+  ITypeLib* library = nullptr;
+  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  std::wstring full_path = path, help_dir;  // the API takes them as writable strings
+  hr = RegisterTypeLib(library, full_path.data(), help_dir.data());
+  library->Release();
+  if (FAILED(hr)) return hr;
+  for (const Row& row : rows_of(registry::Part::server_typelib, path)) {
+    hr = status_of(write_row(row));
+    if (FAILED(hr)) return hr;
+  }
+  // An earlier build of this same file registered it as 1.0: the new build takes its place, as
+  // an upgrade does. A 1.0 entry naming another file stays that file's.
+  if (same_file(registered_file(type_library_file_key(kEarlierLibVersion, kOwnPlatform)), path))
+    return delete_entry(kEarlierLibVersion);
+  return S_OK;
 }
 
 // This file's entry, and a 1.0 entry that an earlier build of this same file left: a 1.0 entry

@@ -145,6 +145,18 @@ TEST_F(Unregistration, TakesBackTheEarlierBuildsEntryOfThisFile) {
   }
 }
 
+// Registering over an earlier build, as an upgrade does, takes over its 1.0 entry; another
+// file's 1.0 entry stays.
+TEST_F(Unregistration, RegisteringAgainTakesOverTheEarlierBuildsEntryOfThisFile) {
+  add_version(L"\\1.0", kOwn, upper(path_));
+  EXPECT_EQ(register_(), S_OK);
+  EXPECT_FALSE(exists(kLibrary + L"\\1.0"));
+  EXPECT_EQ(value(kLibrary + L"\\1.1" + kOwn), path_);
+  add_version(L"\\1.0", kOwn, kElsewhere);
+  EXPECT_EQ(register_(), S_OK);
+  EXPECT_EQ(value(kLibrary + L"\\1.0" + kOwn), kElsewhere);
+}
+
 TEST_F(Unregistration, LeavesOtherFilesEntriesAndWhatTheyShare) {
   struct Case {
     const char* what;

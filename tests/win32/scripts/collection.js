@@ -20,6 +20,7 @@ checkEq(joined(t.Keys()), "9.5 10 apple fig pear pear", "Keys()");
 checkEq(joined(t.Items(), "|"), "|ten|2|f|p1|p2", "Items()");
 checkEq(joined(t.Keys("b", "p")), "fig", "Keys(Low, High)");
 checkEq(joined(t.Keys(10)), "10 apple fig pear pear", "Keys(Low)");
+checkEq(joined(t.Keys(undefined, "b")), "9.5 10 apple", "Keys(undefined, High): no low bound");
 checkEq(joined(t.Items("fig", "pear")), "f p1 p2", "Items(Low, High)");
 checkEq(new VBArray(t.Keys("q", "z")).ubound(1), -1, "an empty range");
 
