@@ -363,7 +363,9 @@ TEST(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
   none = Variant();
   next = Variant();
   sub = Variant();
-  EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
+  if (bstrs >= 0) {  // counted by the stand-ins only
+    EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
+  }
 }
 
 TEST(Collection, ScriptCallsReachTheRemovals) {
