@@ -339,7 +339,8 @@ TEST(Remove, LongSequencesAgreeWithAModel) {
         const auto at = std::upper_bound(model.begin(), model.end(), std::make_pair(k, number));
         model.insert(at, {k, number++});
       } else if (what < 13) {
-        const auto first = std::lower_bound(model.begin(), model.end(), std::make_pair(k, LONG{-1}));
+        const auto first =
+            std::lower_bound(model.begin(), model.end(), std::make_pair(k, LONG{-1}));
         auto last = first;
         while (last != model.end() && last->first == k) ++last;
         ASSERT_EQ(s.remove(*i4(k)), static_cast<std::size_t>(last - first));

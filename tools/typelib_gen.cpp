@@ -15,12 +15,14 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "quilmar/quilmar.h"
 #include "server/members.h"
+#include "server/registry_table.h"
 
 using Microsoft::WRL::ComPtr;
 using quilmar::members::Default;
@@ -65,9 +67,10 @@ struct EnumType {
 
 // The member table says how to call; the library says it with the same values.
 static_assert(INVOKE_FUNC == DISPATCH_METHOD && INVOKE_PROPERTYGET == DISPATCH_PROPERTYGET &&
-              INVOKE_PROPERTYPUT == DISPATCH_PROPERTYPUT);
+              INVOKE_PROPERTYPUT == DISPATCH_PROPERTYPUT &&
+              INVOKE_PROPERTYPUTREF == DISPATCH_PROPERTYPUTREF);
 
-const std::array<EnumType, 3> kEnums = {{
+const std::array<EnumType, 4> kEnums = {{
     {"MODEVAL",
      GUID_MODEVAL,
      {{"WRITE_DATA", WRITE_DATA},
@@ -83,9 +86,19 @@ const std::array<EnumType, 3> kEnums = {{
       {"USE_FIRST_DATA", USE_FIRST_DATA},
       {"USE_LAST_DATA", USE_LAST_DATA}}},
     {"BALANCESTS", GUID_BALANCESTS, {{"BALANCED", BALANCED}, {"SMALLV", SMALLV}, {"BIGV", BIGV}}},
+    {"SEEKMODE",
+     GUID_SEEKMODE,
+     {{"SEEK_FIRST_EQ", SEEK_FIRST_EQ},
+      {"SEEK_LAST_EQ", SEEK_LAST_EQ},
+      {"SEEK_AFTER_EQ", SEEK_AFTER_EQ},
+      {"SEEK_AFTER", SEEK_AFTER},
+      {"SEEK_BEFORE_EQ", SEEK_BEFORE_EQ},
+      {"SEEK_BEFORE", SEEK_BEFORE}}},
 }};
-constexpr size_t kBalanceIndex = 2;
-constexpr UINT kFirstEnumIndex = 2;  // in the library, after the interface and the class
+constexpr size_t kModevalIndex = 0, kEgnModIndex = 1, kBalanceIndex = 2, kSeekModeIndex = 3;
+// Where each enumeration stands in the library. Version 1.0's six types keep their places; what
+// 1.1 added follows them.
+constexpr std::array<UINT, kEnums.size()> kEnumTypeIndex = {2, 3, 4, 7};
 
 enum class FieldKind { Float, Variant, Balance };
 
@@ -104,7 +117,7 @@ const std::array<Field, 6> kFields = {{
     {"SubData", FieldKind::Variant, offsetof(AVLtree, SubData)},
 }};
 constexpr ULONG kRecordSize = sizeof(AVLtree);
-constexpr UINT kRecordIndex = 5;  // the last of the six types
+constexpr UINT kRecordIndex = 5;  // the last of version 1.0's six types
 static_assert(kRecordSize == (sizeof(void*) == 8 ? 64 : 48));
 
 // Each build describes the Windows it targets: the record's layout and the table's entry size
@@ -123,6 +136,15 @@ constexpr MEMBERID kFirstVarId = 0x40000000;
 
 // ---- writing ----
 
+// A reference from `from` to the type `to` (a description of this library or another).
+HREFTYPE reference(ICreateTypeInfo2* from, IUnknown* to) {
+  ComPtr<ITypeInfo> info;
+  check(to->QueryInterface(IID_PPV_ARGS(&info)), "QueryInterface(ITypeInfo)");
+  HREFTYPE ref = 0;
+  check(from->AddRefTypeInfo(info.Get(), &ref), "AddRefTypeInfo");
+  return ref;
+}
+
 class TypeDescs;
 
 class Writer {
@@ -131,26 +153,32 @@ class Writer {
     check(CreateTypeLib2(kSysKind, path.c_str(), &lib_), "CreateTypeLib2");
     check(lib_->SetName(Wide("Quilmar").get()), "SetName");
     check(lib_->SetGuid(LIBID_Quilmar), "SetGuid");
-    check(lib_->SetVersion(1, 0), "SetVersion");
+    const quilmar::registry::LibVersion version = quilmar::registry::kLibVersion;
+    check(lib_->SetVersion(version.major, version.minor), "SetVersion");
     check(lib_->SetLcid(0), "SetLcid");
     check(lib_->SetLibFlags(0), "SetLibFlags");
   }
 
   void write() {
-    // Created in the order clients see them: interface, class, enumerations, record.
+    // Created in the order clients see them: interface, class, enumerations, record; then what
+    // version 1.1 added: the second interface and its enumeration.
     create(iface_, "_clsAVLt", TKIND_INTERFACE, IID__clsAVLt);
     create(coclass_, "clsAVLt", TKIND_COCLASS, CLSID_clsAVLt);
-    for (size_t i = 0; i < kEnums.size(); ++i)
+    for (size_t i = 0; i < kSeekModeIndex; ++i)
       create(enums_[i], kEnums[i].name, TKIND_ENUM, kEnums[i].guid);
     create(record_, "AVLtree", TKIND_RECORD, GUID_AVLtree);
+    create(iface2_, "_clsAVLt2", TKIND_INTERFACE, IID__clsAVLt2);
+    create(enums_[kSeekModeIndex], kEnums[kSeekModeIndex].name, TKIND_ENUM,
+           kEnums[kSeekModeIndex].guid);
 
     for (size_t i = 0; i < kEnums.size(); ++i) fill_enum(enums_[i].Get(), kEnums[i]);
     fill_record();
-    fill_interface();
+    fill_interfaces();
     fill_coclass();
 
+    // A derived interface is laid out after its base.
     for (ICreateTypeInfo2* info : {iface_.Get(), coclass_.Get(), enums_[0].Get(), enums_[1].Get(),
-                                   enums_[2].Get(), record_.Get()})
+                                   enums_[2].Get(), record_.Get(), iface2_.Get(), enums_[3].Get()})
       check(info->LayOut(), "LayOut");
     check(lib_->SaveAllChanges(), "SaveAllChanges");
   }
@@ -163,15 +191,6 @@ class Writer {
     check(info->SetGuid(guid), "SetGuid");
     check(info->SetVersion(1, 0), "SetVersion");
     check(info->SetAlignment(4), "SetAlignment");
-  }
-
-  // A reference from `from` to the type `to` (a description of this library or another).
-  static HREFTYPE reference(ICreateTypeInfo2* from, IUnknown* to) {
-    ComPtr<ITypeInfo> info;
-    check(to->QueryInterface(IID_PPV_ARGS(&info)), "QueryInterface(ITypeInfo)");
-    HREFTYPE ref = 0;
-    check(from->AddRefTypeInfo(info.Get(), &ref), "AddRefTypeInfo");
-    return ref;
   }
 
   void fill_enum(ICreateTypeInfo2* info, const EnumType& type) {
@@ -217,42 +236,54 @@ class Writer {
     check(info->SetVarDocString(index, Wide(name).get()), "SetVarDocString");
   }
 
-  void fill_interface();
-  void add_function(UINT index, UINT vtable_entry, const Member& member, TypeDescs& types);
+  void fill_interfaces();
+  void fill_interface(ICreateTypeInfo2* iface, Interface tag, HREFTYPE base);
+  static void add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry,
+                           const Member& member, TypeDescs& types);
+  // The newest interface is the default; the older one stays listed for tools that look for it.
   void fill_coclass() {
-    const HREFTYPE ref = reference(coclass_.Get(), iface_.Get());
-    check(coclass_->AddImplType(0, ref), "AddImplType");
+    check(coclass_->AddImplType(0, reference(coclass_.Get(), iface2_.Get())), "AddImplType");
     check(coclass_->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags");
+    check(coclass_->AddImplType(1, reference(coclass_.Get(), iface_.Get())), "AddImplType");
     check(coclass_->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags");
   }
 
   ComPtr<ICreateTypeLib2> lib_;
   ComPtr<ICreateTypeInfo2> iface_;
   ComPtr<ICreateTypeInfo2> coclass_;
-  ComPtr<ICreateTypeInfo2> enums_[3];  // in the order of kEnums
+  std::array<ComPtr<ICreateTypeInfo2>, kEnums.size()> enums_;  // in the order of kEnums
   ComPtr<ICreateTypeInfo2> record_;
+  ComPtr<ICreateTypeInfo2> iface2_;
 };
 
-// Type descriptions that a parameter points at; kept alive while the descriptions are added.
+// The types of one interface's parameters; kept alive while its descriptions are added. The
+// interface refers to an enumeration when a member first uses it, so each refers only to its own.
 class TypeDescs {
  public:
-  TypeDescs(HREFTYPE modeval, HREFTYPE egn_mod) : modeval_(modeval), egn_mod_(egn_mod) {}
+  using Enums = std::array<ComPtr<ICreateTypeInfo2>, kEnums.size()>;
+  TypeDescs(ICreateTypeInfo2* iface, const Enums& enums) : iface_(iface), enums_(enums) {}
+
+  // A value of `kind`.
+  TYPEDESC value_of(Kind kind) {
+    TYPEDESC desc{};
+    switch (kind) {
+      case Kind::none: throw std::logic_error("a parameter of no kind");
+      case Kind::variant: desc.vt = VT_VARIANT; break;
+      case Kind::float32: desc.vt = VT_R4; break;
+      case Kind::boolean: desc.vt = VT_BOOL; break;
+      case Kind::long32: desc.vt = VT_I4; break;
+      case Kind::text: desc.vt = VT_BSTR; break;
+      case Kind::unknown: desc.vt = VT_UNKNOWN; break;
+      case Kind::modeval: return enumeration(kModevalIndex);
+      case Kind::egn_mod: return enumeration(kEgnModIndex);
+      case Kind::seekmode: return enumeration(kSeekModeIndex);
+    }
+    return desc;
+  }
 
   // A pointer to a value of `kind`.
   TYPEDESC pointer_to(Kind kind) {
-    TYPEDESC& target = targets_.emplace_back();
-    switch (kind) {
-      case Kind::none: throw std::logic_error("a parameter of no kind");
-      case Kind::variant: target.vt = VT_VARIANT; break;
-      case Kind::float32: target.vt = VT_R4; break;
-      case Kind::boolean: target.vt = VT_BOOL; break;
-      case Kind::long32: target.vt = VT_I4; break;
-      case Kind::text: target.vt = VT_BSTR; break;
-      case Kind::modeval: target = user_defined(modeval_); break;
-      case Kind::egn_mod: target = user_defined(egn_mod_); break;
-      case Kind::seekmode:
-      case Kind::unknown: throw std::logic_error("a kind _clsAVLt does not use");
-    }
+    TYPEDESC& target = targets_.emplace_back(value_of(kind));
     TYPEDESC pointer{};
     pointer.vt = VT_PTR;
     pointer.lptdesc = &target;
@@ -260,15 +291,17 @@ class TypeDescs {
   }
 
  private:
-  static TYPEDESC user_defined(HREFTYPE ref) {
+  TYPEDESC enumeration(size_t index) {
+    if (!refs_[index]) refs_[index] = reference(iface_, enums_[index].Get());
     TYPEDESC desc{};
     desc.vt = VT_USERDEFINED;
-    desc.hreftype = ref;
+    desc.hreftype = *refs_[index];
     return desc;
   }
 
-  HREFTYPE modeval_;
-  HREFTYPE egn_mod_;
+  ICreateTypeInfo2* iface_;
+  const Enums& enums_;
+  std::array<std::optional<HREFTYPE>, kEnums.size()> refs_;
   std::deque<TYPEDESC> targets_;  // a deque: pointers into it stay valid as it grows
 };
 
@@ -278,13 +311,22 @@ class DefaultValue {
   explicit DefaultValue(Default fallback) {
     desc_.cBytes = sizeof desc_;
     VariantInit(&desc_.varDefaultValue);
-    if (fallback == Default::alloc_size) {
-      desc_.varDefaultValue.vt = VT_R4;
-      desc_.varDefaultValue.fltVal = quilmar::members::kDefaultAllocSize;
-    } else {
-      desc_.varDefaultValue.vt = VT_BSTR;
-      desc_.varDefaultValue.bstrVal = SysAllocString(L"");
-      if (!desc_.varDefaultValue.bstrVal) throw std::bad_alloc();
+    switch (fallback) {
+      case Default::alloc_size:
+        desc_.varDefaultValue.vt = VT_R4;
+        desc_.varDefaultValue.fltVal = quilmar::members::kDefaultAllocSize;
+        break;
+      case Default::empty_text:
+        desc_.varDefaultValue.vt = VT_BSTR;
+        desc_.varDefaultValue.bstrVal = SysAllocString(L"");
+        if (!desc_.varDefaultValue.bstrVal) throw std::bad_alloc();
+        break;
+      case Default::seek_after_eq:  // an enumeration's value is stored as a 32-bit integer
+        desc_.varDefaultValue.vt = VT_I4;
+        desc_.varDefaultValue.lVal = SEEK_AFTER_EQ;
+        break;
+      case Default::none:
+      case Default::missing: throw std::logic_error("a default that has no value");
     }
   }
   DefaultValue(const DefaultValue&) = delete;
@@ -296,37 +338,43 @@ class DefaultValue {
   PARAMDESCEX desc_{};
 };
 
-void Writer::fill_interface() {
+void Writer::fill_interfaces() {
   ComPtr<ITypeLib> stdole;
   check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
   ComPtr<ITypeInfo> dispatch;
   check(stdole->GetTypeInfoOfGuid(IID_IDispatch, &dispatch), "GetTypeInfoOfGuid(IDispatch)");
-  check(iface_->AddImplType(0, reference(iface_.Get(), dispatch.Get())), "AddImplType");
-  check(iface_->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
-                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
-        "SetTypeFlags");
+  fill_interface(iface_.Get(), Interface::clsAVLt, reference(iface_.Get(), dispatch.Get()));
+  fill_interface(iface2_.Get(), Interface::clsAVLt2, reference(iface2_.Get(), iface_.Get()));
+}
 
-  TypeDescs types(reference(iface_.Get(), enums_[0].Get()),
-                  reference(iface_.Get(), enums_[1].Get()));
+void Writer::fill_interface(ICreateTypeInfo2* iface, Interface tag, HREFTYPE base) {
+  check(iface->AddImplType(0, base), "AddImplType");
+  check(iface->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
+                            TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
+        "SetTypeFlags");
+  TypeDescs types(iface, enums_);
   // A row's entry follows those of every row before it: an interface derived from another
   // continues its base's table.
   UINT index = 0;
   for (UINT row = 0; row < std::size(kMembers); ++row)
-    if (kMembers[row].iface == Interface::clsAVLt)
-      add_function(index++, kInheritedEntries + row, kMembers[row], types);
+    if (kMembers[row].iface == tag)
+      add_function(iface, index++, kInheritedEntries + row, kMembers[row], types);
 }
 
-void Writer::add_function(UINT index, UINT vtable_entry, const Member& member, TypeDescs& types) {
+void Writer::add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry,
+                          const Member& member, TypeDescs& types) {
+  const bool by_value = member.pass == quilmar::members::Pass::by_value;
   std::vector<ELEMDESC> params;
   std::deque<DefaultValue> defaults;
   std::vector<Wide> names{Wide(member.name)};
   for (UINT p = 0; p < member.count(); ++p) {
     const Param& param = member.params[p];
     ELEMDESC& elem = params.emplace_back();
-    elem.tdesc = types.pointer_to(param.kind);
-    elem.paramdesc.wParamFlags = PARAMFLAG_FIN | PARAMFLAG_FOUT;
-    if (param.fallback != Default::none) {
-      elem.paramdesc.wParamFlags |= PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
+    elem.tdesc = by_value ? types.value_of(param.kind) : types.pointer_to(param.kind);
+    elem.paramdesc.wParamFlags = by_value ? PARAMFLAG_FIN : PARAMFLAG_FIN | PARAMFLAG_FOUT;
+    if (param.fallback != Default::none) elem.paramdesc.wParamFlags |= PARAMFLAG_FOPT;
+    if (param.fallback != Default::none && param.fallback != Default::missing) {
+      elem.paramdesc.wParamFlags |= PARAMFLAG_FHASDEFAULT;
       elem.paramdesc.pparamdescex = defaults.emplace_back(param.fallback).get();
     }
     if (param.name) names.emplace_back(param.name);
@@ -346,11 +394,12 @@ void Writer::add_function(UINT index, UINT vtable_entry, const Member& member, T
   desc.cParams = static_cast<SHORT>(params.size());
   desc.oVft = static_cast<SHORT>(vtable_entry * sizeof(void*));
   desc.elemdescFunc.tdesc.vt = VT_HRESULT;
-  check(iface_->AddFuncDesc(index, &desc), "AddFuncDesc");
+  if (member.hidden) desc.wFuncFlags = FUNCFLAG_FRESTRICTED | FUNCFLAG_FHIDDEN;
+  check(iface->AddFuncDesc(index, &desc), "AddFuncDesc");
 
   std::vector<LPOLESTR> name_ptrs;
   for (Wide& name : names) name_ptrs.push_back(name.get());
-  check(iface_->SetFuncAndParamNames(index, name_ptrs.data(), static_cast<UINT>(name_ptrs.size())),
+  check(iface->SetFuncAndParamNames(index, name_ptrs.data(), static_cast<UINT>(name_ptrs.size())),
         "SetFuncAndParamNames");
 }
 
@@ -380,8 +429,7 @@ struct StoredSize {
 std::vector<StoredSize> stored_sizes() {
   std::vector<StoredSize> sizes;
   for (size_t i = 0; i < kEnums.size(); ++i)
-    sizes.push_back(
-        {kFirstEnumIndex + static_cast<UINT>(i), TKIND_ENUM, kEnums[i].members.size(), 4});
+    sizes.push_back({kEnumTypeIndex[i], TKIND_ENUM, kEnums[i].members.size(), 4});
   sizes.push_back({kRecordIndex, TKIND_RECORD, kFields.size(), kRecordSize});
   return sizes;
 }

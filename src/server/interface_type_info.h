@@ -1,5 +1,6 @@
-// The description of _clsAVLt that IDispatch hands out: on Windows read from the type library
-// embedded in this module, once per object; other hosts have no type libraries.
+// The description of _clsAVLt2, the object's default interface, that IDispatch hands out: on
+// Windows read from the type library embedded in this module, once per object; other hosts have
+// no type libraries.
 #pragma once
 
 #include "quilmar/com_types.h"

@@ -1,6 +1,8 @@
 #include "server/registration.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -110,13 +112,47 @@ bool key_exists(const std::wstring& name, REGSAM view = 0) {
          ERROR_SUCCESS;
 }
 
-std::wstring type_library_key() {
-  return L"TypeLib\\" + guid_text(LIBID_Quilmar) + L"\\1.0";
+using registry::kEarlierLibVersion;
+using registry::kLibVersion;
+using registry::LibVersion;
+
+std::wstring type_library_key(LibVersion version) {
+  wchar_t number[16];
+  swprintf(number, std::size(number), L"\\%x.%x", version.major, version.minor);
+  return L"TypeLib\\" + guid_text(LIBID_Quilmar) + number;
 }
 
 // The library's entry for one platform: the file registered for it.
-std::wstring type_library_file_key(SYSKIND platform) {
-  return type_library_key() + (platform == SYS_WIN64 ? L"\\0\\win64" : L"\\0\\win32");
+std::wstring type_library_file_key(LibVersion version, SYSKIND platform) {
+  return type_library_key(version) + (platform == SYS_WIN64 ? L"\\0\\win64" : L"\\0\\win32");
+}
+
+// The file an entry names; empty when there is no entry. (A REG_EXPAND_SZ path arrives expanded.)
+std::wstring registered_file(const std::wstring& key) {
+  DWORD bytes = 0;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
+                   &bytes) != ERROR_SUCCESS)
+    return {};
+  std::wstring file(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(file.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, file.data(),
+                   &bytes) != ERROR_SUCCESS)
+    return {};
+  file.resize(std::wcslen(file.c_str()));
+  return file;
+}
+
+bool same_file(const std::wstring& a, const std::wstring& b) {
+  return !a.empty() && CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool has_subkeys(const std::wstring& name) {
+  Key key;
+  DWORD count = 0;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS &&
+         RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         count > 0;
 }
 
 HRESULT register_type_library(const std::wstring& path) {
@@ -151,14 +187,40 @@ std::vector<std::wstring> keys_to_delete(const std::vector<Row>& rows) {
   return keys;
 }
 
-HRESULT unregister_type_library() {
-  const std::wstring own = type_library_file_key(kOwnPlatform);
-  if (!key_exists(own)) return S_OK;
-  // UnRegisterTypeLib also removes the interface's entries, which the other bitness's file still
-  // needs while it is registered; then only this file's own entry goes.
-  if (key_exists(type_library_file_key(kOtherPlatform)))
-    return status_of(RegDeleteKeyW(HKEY_CLASSES_ROOT, own.c_str()));
-  return UnRegisterTypeLib(LIBID_Quilmar, 1, 0, 0, kOwnPlatform);
+// This platform's entry of one version alone, and the version's key once no platform has one.
+HRESULT delete_entry(LibVersion version) {
+  const std::wstring key = type_library_key(version);
+  const HRESULT hr = status_of(
+      RegDeleteKeyW(HKEY_CLASSES_ROOT, type_library_file_key(version, kOwnPlatform).c_str()));
+  if (has_subkeys(key + L"\\0")) return hr;
+  for (const wchar_t* part : {L"\\0", L"\\FLAGS", L"\\HELPDIR"})
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (key + part).c_str());
+  if (!has_subkeys(key)) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+  return hr;
+}
+
+// This file's entry, and a 1.0 entry that an earlier build of this same file left: a 1.0 entry
+// naming another file belongs to that file.
+HRESULT unregister_type_library(const std::wstring& path) {
+  const bool current = key_exists(type_library_file_key(kLibVersion, kOwnPlatform));
+  const std::wstring earlier_key = type_library_file_key(kEarlierLibVersion, kOwnPlatform);
+  const bool earlier = same_file(registered_file(earlier_key), path);
+  // UnRegisterTypeLib also removes the interfaces' entries, which every other entry of the
+  // library still needs (the other bitness's file, another file's 1.0): while there is one, only
+  // this file's own entries go.
+  const bool others = key_exists(type_library_file_key(kLibVersion, kOtherPlatform)) ||
+                      key_exists(type_library_file_key(kEarlierLibVersion, kOtherPlatform)) ||
+                      (!earlier && key_exists(earlier_key));
+  const auto unregister = [others](LibVersion version) {
+    return others ? delete_entry(version)
+                  : UnRegisterTypeLib(LIBID_Quilmar, version.major, version.minor, 0, kOwnPlatform);
+  };
+  HRESULT first = current ? unregister(kLibVersion) : S_OK;
+  if (earlier) {
+    const HRESULT hr = unregister(kEarlierLibVersion);
+    if (SUCCEEDED(first)) first = hr;
+  }
+  return first;
 }
 
 HRESULT delete_keys(const std::vector<Row>& rows) {
@@ -190,7 +252,7 @@ HRESULT register_server() noexcept try {
 }
 
 HRESULT unregister_server() noexcept try {
-  HRESULT first = unregister_type_library();
+  HRESULT first = unregister_type_library(module_path());
   const HRESULT classes = delete_keys(class_rows(std::wstring()));
   if (SUCCEEDED(first)) first = classes;
   // The other view still leading to a file keeps the shared identifier. Where there is no other

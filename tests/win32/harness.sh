@@ -98,7 +98,8 @@ registry_dump() {
   [ -z "${1:-}" ] || reg="$(system_program "$1" reg.exe)"
   for root in 'CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}' 'Quilmar.clsAVLt' \
       'TypeLib\{24CECA7A-C296-403C-8BAE-D3A4E486F939}' \
-      'Interface\{6B639371-3311-4051-9729-7342867E85BE}'; do
+      'Interface\{6B639371-3311-4051-9729-7342867E85BE}' \
+      'Interface\{2D32EEC9-3BB4-4F84-9D66-28170A901383}'; do
     reg_query "$reg" "HKEY_CLASSES_ROOT\\$root" /s
     awk -F '    ' '/^HKEY/ {key = $0; print key; next}
                    /^    / {print key "|" $2 "|" $3 "|" $4}' <<<"$wine_out"
