@@ -429,7 +429,7 @@ Variant Model::remove_current() {
 }
 
 void Model::remove_all() {
-  if (!order.empty()) gave_back_ = true;
+  gave_back_ = true;  // an empty store's memory too
   slots.clear();
   order.clear();
   for (Position& p : positions)

@@ -398,7 +398,7 @@ TEST(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
   none = Variant();
   next = Variant();
   sub = Variant();
-  if (bstrs >= 0) {  // -1: strings are not counted (oleaut32's)
+  if (bstrs >= 0) {  // counted by the stand-ins only
     EXPECT_EQ(live_bstr_count(), bstrs + 4) << "the store holds no string; the test its four keys";
   }
 }

@@ -384,9 +384,10 @@ constexpr bool kSanitized = false;
 #endif
 
 TEST(Remove, HalfOfAMillionKeysRemovedLeaveShallowTrees) {
-  // Fixed keys: a repeat checks nothing new, and under the sanitizers it costs half a minute.
+  // Fixed keys: a repeat checks nothing new, and under the sanitizers it costs half a minute. (Not
+  // reported as skipped, which would hide the first run's outcome from CTest.)
   static int runs = 0;
-  if (kSanitized && runs++ > 0) GTEST_SKIP() << "ran once in this process already";
+  if (kSanitized && runs++ > 0) return;
   const LONG n = 1000000;
   std::vector<LONG> keys(static_cast<std::size_t>(n));
   std::iota(keys.begin(), keys.end(), 0);

@@ -78,7 +78,8 @@ class Store {
   };
   bool seek(const VARIANT& key, LONG how, VARIANT& result);
 
-  // Removal (remove.cpp). Asks for no memory. The cursor and every enumerator position follow
+  // Removal (remove.cpp). Changes nothing that needs memory (only RemoveCurrent's answer, a copy
+  // made before anything changes, may). The cursor and every enumerator position follow
   // their nodes; one on a removed key moves on to the next bigger key that remains (the cursor to
   // slot 0 when there is none).
   // Removes every pair whose key equals `key`; answers how many. A key the store could never hold
