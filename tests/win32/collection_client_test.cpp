@@ -1,6 +1,7 @@
 // A C++ client of the registered Quilmar.dll through _clsAVLt2, the default interface since type
 // library 1.1: the collection members through the vtable, their failures as status codes, and
-// Find and Item from another apartment through the marshaller that the registered library drives.
+// Find, Item and Remove from another apartment through the marshaller that the registered library
+// drives.
 // Linked into client_test, whose main enters a single-threaded apartment.
 #include <gtest/gtest.h>
 
@@ -346,13 +347,57 @@ TEST_F(Collection, NewEnumWalksTheKeysWithoutMovingTheCursor) {
   EXPECT_EQ(read_sub(), L"c") << "the store's cursor did not move";
 }
 
+// Removal through the vtable: counts, the cursor moving on, an enumerator standing on a removed
+// key going on with the next one, and RemoveAll keeping the policy.
+TEST_F(Collection, RemoveRemoveCurrentAndRemoveAllThroughTheVtable) {
+  fill();
+  Ref<IUnknown> unknown;
+  ASSERT_EQ(store_->get__NewEnum(reinterpret_cast<IUnknown**>(unknown.out())), S_OK);
+  Ref<IEnumVARIANT> keys;
+  ASSERT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, keys.out()), S_OK);
+  Var first;
+  ASSERT_EQ(keys->Next(1, &first.v, nullptr), S_OK);
+  ASSERT_EQ(first.text(), L"10");
+
+  Var ten(10), twenty(20), absent(99), landed;
+  LONG removed = -1;
+  EXPECT_EQ(store_->Remove(absent.v, &removed), S_OK);
+  EXPECT_EQ(removed, 0);
+  EXPECT_EQ(store_->Remove(ten.v, &removed), S_OK) << "the enumerator stands on 10";
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(enumerate(keys.get(), 10), L"20 20 30");
+
+  VARIANT_BOOL hit = VARIANT_FALSE;
+  ASSERT_EQ(store_->Find(twenty.v, &hit), S_OK);
+  EXPECT_EQ(store_->RemoveCurrent(&landed), S_OK);
+  EXPECT_EQ(landed.text(), L"20");
+  EXPECT_EQ(read_sub(), L"b2") << "the cursor is on the copy of 20 that remains";
+  EXPECT_EQ(count(), 2);
+  EXPECT_EQ(store_->Remove(twenty.v, &removed), S_OK);
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(read_sub(), L"c") << "Remove of the cursor's key moves it on";
+
+  const EGN_MOD policy = USE_LAST_DATA;
+  EGN_MOD copy = policy;
+  ASSERT_EQ(store_->put_Egnore(&copy), S_OK);
+  EXPECT_EQ(store_->RemoveAll(), S_OK);
+  EXPECT_EQ(count(), 0);
+  Var none;
+  EXPECT_EQ(store_->RemoveCurrent(&none), S_OK);
+  EXPECT_EQ(none.text(), L"") << "nothing to remove";
+  EGN_MOD now = NOT_EGNORE;
+  EXPECT_EQ(store_->get_Egnore(&now), S_OK);
+  EXPECT_EQ(now, policy);
+}
+
 // What the other apartment's thread saw.
 struct OtherApartment {
   DWORD cookie = 0;  // the object's entry in the global interface table
   _clsAVLt2* original = nullptr;
   bool through_proxy = false;
   HRESULT found_status = E_FAIL, item_status = E_FAIL, missing_status = S_OK;
-  HRESULT keys_status = E_FAIL, enum_status = E_FAIL;
+  HRESULT keys_status = E_FAIL, enum_status = E_FAIL, remove_status = E_FAIL;
+  LONG removed = -1;
   VARIANT_BOOL found = VARIANT_FALSE;
   std::wstring item, seek, keys, enumerated;
 };
@@ -382,6 +427,8 @@ DWORD WINAPI call_from_another_apartment(void* param) {
       if (SUCCEEDED(a.enum_status))
         a.enum_status = unknown->QueryInterface(IID_IEnumVARIANT, walk.out());
       if (SUCCEEDED(a.enum_status)) a.enumerated = enumerate(walk.get(), 2);
+      Var gone(L"a");
+      a.remove_status = store->Remove(gone.v, &a.removed);
     }
   }
   CoUninitialize();
@@ -426,6 +473,9 @@ TEST_F(Collection, FindAndItemFromAnotherApartmentGoThroughTheMarshaller) {
   EXPECT_EQ(a.keys, L"a b c");
   EXPECT_EQ(a.enum_status, S_OK);
   EXPECT_EQ(a.enumerated, L"a b c");
+  EXPECT_EQ(a.remove_status, S_OK);
+  EXPECT_EQ(a.removed, 1);
+  EXPECT_EQ(count(), 2);
   // The remote Seek moved this very object's cursor.
   EXPECT_EQ(read_sub(), L"payload of c");
 }
