@@ -8,59 +8,11 @@
 #include <vector>
 
 #include "box_capture.h"
+#include "com_client.h"
 #include "quilmar/quilmar.h"
 
 namespace quilmar::test {
 namespace {
-
-// Owns one interface reference.
-template <class T>
-class Ref {
- public:
-  Ref() = default;
-  ~Ref() { reset(); }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-  void** out() {
-    reset();
-    return reinterpret_cast<void**>(&p_);
-  }
-  void reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// Owns one VARIANT.
-struct Var {
-  VARIANT v;
-  Var() { VariantInit(&v); }
-  explicit Var(const wchar_t* text) : Var() {
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
-  }
-  explicit Var(LONG n) : Var() {
-    v.vt = VT_I4;
-    v.lVal = n;
-  }
-  ~Var() { VariantClear(&v); }
-  Var(const Var&) = delete;
-  Var& operator=(const Var&) = delete;
-  VARIANT* operator&() { return &v; }
-  std::wstring text() const {
-    VARIANT t;
-    VariantInit(&t);
-    if (FAILED(VariantChangeType(&t, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return L"?";
-    std::wstring s(t.bstrVal, SysStringLen(t.bstrVal));
-    VariantClear(&t);
-    return s;
-  }
-};
 
 Ref<_clsAVLt>& create(Ref<_clsAVLt>& store) {
   CLSID clsid;

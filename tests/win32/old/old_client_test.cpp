@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 
+#include "../com_client.h"
 #include "quilmar/quilmar.h"
 
 namespace {
@@ -21,47 +22,8 @@ static_assert(!Defined<_clsAVLt2>::value, "built against today's quilmar.h, not 
 
 namespace {
 
-template <class T>
-class Ref {
- public:
-  Ref() = default;
-  ~Ref() { reset(); }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-  void** out() {
-    reset();
-    return reinterpret_cast<void**>(&p_);
-  }
-  void reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-struct Var {
-  VARIANT v;
-  Var() { VariantInit(&v); }
-  explicit Var(const wchar_t* text) : Var() {
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
-  }
-  ~Var() { VariantClear(&v); }
-  Var(const Var&) = delete;
-  Var& operator=(const Var&) = delete;
-  std::wstring text() const {
-    VARIANT t;
-    VariantInit(&t);
-    if (FAILED(VariantChangeType(&t, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return L"?";
-    std::wstring s(t.bstrVal, SysStringLen(t.bstrVal));
-    VariantClear(&t);
-    return s;
-  }
-};
+using quilmar::test::Ref;
+using quilmar::test::Var;
 
 void create(Ref<_clsAVLt>& store) {
   CLSID clsid;
