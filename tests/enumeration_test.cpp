@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <stdexcept>
 
+#include "seams.h"
 #include "store/verify.h"
 #include "store_view.h"
 #include "values.h"
@@ -149,62 +151,166 @@ TEST(Positions, SkipResetCloneAndAFailedNext) {
   EXPECT_EQ(s.open_position(), b) << "a closed id is reused";
 }
 
-TEST(Positions, AllocEndsEveryEnumeratorUntilItIsReset) {
+TEST(Positions, AllocStartsEveryEnumeratorOver) {
   Store s = ints({2, 1, 3});
   const Positions::Id fresh = s.open_position(), midway = s.open_position();
   s.skip_keys(midway, 2);
-  MODEVAL mode = END_READ;
-  Variant ignored;
-  s.read(mode, *ignored.get());
   ASSERT_TRUE(s.alloc(10));
   for (LONG k : {7, 8}) s.indata(*i4(k), *i4(k));
   for (Positions::Id id : {fresh, midway}) {
     Collect got;
-    EXPECT_EQ(s.next_keys(id, 5, got), 0u);
-    EXPECT_EQ(s.skip_keys(id, 5), 0u);
-    s.reset_position(id);
     EXPECT_EQ(s.next_keys(id, 5, got), 2u);
     EXPECT_EQ(got.values, described({7, 8}));
   }
 }
 
-TEST(Positions, RegistryFollowsMovedAndRemovedNodes) {
+void put(Store& s, std::initializer_list<LONG> keys) {
+  for (LONG k : keys) s.indata(*i4(k), *empty());
+}
+
+// An enumerator stays after the key it returned last, whatever is removed and inserted around it.
+// Equal keys are told apart by their kinds (10 as I4, I2 and R8 are equal keys).
+TEST(Positions, AfterARemovalTheNextKeyIsTheFirstAfterTheRemovedOne) {
+  using Change = void (*)(Store&);
   struct Row {
     const char* label;
-    Positions::Place before;
-    void (*change)(Positions&);
-    Positions::Place after;
-  };
-  using P = Positions::Place;
-  const Row rows[] = {
-      {"moved: follows its node",
-       {P::after, 7},
-       [](Positions& p) { p.moved(7, 2); },
-       {P::after, 2}},
-      {"moved: another node", {P::after, 3}, [](Positions& p) { p.moved(7, 2); }, {P::after, 3}},
-      {"removed: back to the predecessor",
-       {P::after, 7},
-       [](Positions& p) { p.removed(7, 4); },
-       {P::after, 4}},
-      {"removed the smallest: back to the start",
-       {P::after, 7},
-       [](Positions& p) { p.removed(7, nil); },
-       {P::start, nil}},
-      {"removed another node", {P::after, 3}, [](Positions& p) { p.removed(7, 4); }, {P::after, 3}},
-      {"not started", {P::start, nil}, [](Positions& p) { p.moved(0, 5); }, {P::start, nil}},
-      {"emptied", {P::after, 3}, [](Positions& p) { p.end_all(); }, {P::ended, nil}},
+    Change fill;
+    std::size_t taken;  // keys returned before the change
+    Change change;
+    std::vector<std::string> rest;
+  } rows[] = {
+      {"removed, then a smaller key inserted",
+       [](Store& s) {
+         put(s, {5, 10, 20});
+       },
+       2,
+       [](Store& s) {
+         s.remove(*i4(10));
+         put(s, {7});
+       },
+       {"I4 20"}},
+      {"removed with every key before it, then a smaller key inserted",
+       [](Store& s) {
+         put(s, {5, 10});
+       },
+       1,
+       [](Store& s) {
+         s.remove(*i4(5));
+         put(s, {1});
+       },
+       {"I4 10"}},
+      {"removed, then a key between it and the next inserted",
+       [](Store& s) {
+         put(s, {5, 10, 20});
+       },
+       2,
+       [](Store& s) {
+         s.remove(*i4(10));
+         put(s, {15});
+       },
+       {"I4 15", "I4 20"}},
+      {"the store emptied by removals, then keys on both sides",
+       [](Store& s) {
+         put(s, {5, 10});
+       },
+       2,
+       [](Store& s) {
+         s.remove(*i4(5));
+         s.remove(*i4(10));
+         put(s, {3, 10, 12});
+       },
+       {"I4 10", "I4 12"}},
+      {"equal keys: one inserted later comes after it",
+       [](Store& s) {
+         for (const Variant& k : {i4(10), i2(10), r8(10), i4(20)}) s.indata(*k, *empty());
+       },
+       2,  // 10 as I4, then as I2
+       [](Store& s) {
+         s.remove(*i4(10));  // all three
+         s.indata(*ui1(10), *empty());
+         put(s, {5});
+       },
+       {"UI1 10", "I4 20"}},
+      {"equal keys: those after it remain",
+       [](Store& s) {
+         for (const Variant& k : {i4(10), i2(10), r8(10)}) s.indata(*k, *empty());
+       },
+       2,
+       [](Store& s) {
+         MODEVAL mode = START_READ;
+         Variant ignored;
+         s.read(mode, *ignored.get());
+         mode = READ_NEXT;
+         s.read(mode, *ignored.get());      // the cursor on 10 as I2
+         s.remove_current(*ignored.get());  // the key the enumerator returned last
+       },
+       {"R8 10"}},
+      {"removed, then the one before it, then both back",
+       [](Store& s) {
+         put(s, {1, 2, 3, 4});
+       },
+       3,
+       [](Store& s) {
+         s.remove(*i4(3));
+         s.remove(*i4(2));
+         put(s, {2, 3});
+       },
+       {"I4 3", "I4 4"}},
+      {"RemoveAll starts it over",
+       [](Store& s) {
+         put(s, {1, 2});
+       },
+       1,
+       [](Store& s) {
+         s.remove_all();
+         put(s, {0});
+       },
+       {"I4 0"}},
   };
   for (const Row& row : rows) {
-    Positions p;
-    const Positions::Id id = p.open();
-    p[id] = row.before;
-    row.change(p);
-    EXPECT_EQ(p[id].state, row.after.state) << row.label;
-    EXPECT_EQ(p[id].slot, row.after.slot) << row.label;
+    Store s;
+    ASSERT_TRUE(s.alloc(100));
+    row.fill(s);
+    const Positions::Id id = s.open_position();
+    EXPECT_EQ(s.skip_keys(id, row.taken), row.taken) << row.label;
+    // A clone shares the removed key with its original, and outlives it.
+    const Positions::Id twin = s.clone_position(id);
+    row.change(s);
+    for (const Positions::Id p : {id, twin}) {
+      Collect got;
+      s.next_keys(p, 10, got);
+      EXPECT_EQ(got.values, row.rest) << row.label;
+      s.close_position(p);
+    }
+    EXPECT_TRUE(verify(s).ok()) << row.label << verify(s).text();
   }
 }
 
-TEST(CopyRange, ACycleInADamagedTableFailsInsteadOfHanging) {
+// A ghost is the removed key itself, so removal allocates nothing; a ghost nobody needs comes
+// back to the next removal's caller, who releases it once the store is whole.
+TEST(Positions, AGhostTakesTheRemovedKeyAndGivesBackAStaleOne) {
+  Positions p;
+  const Positions::Id on_removed = p.open(), elsewhere = p.open();
+  p.land(on_removed, 7);
+  p.land(elsewhere, 3);
+  Variant key = text("seven");
+  const BSTR chars = key->bstrVal;
+  p.removed(7, 4, key);
+  EXPECT_EQ(key->vt, VT_EMPTY) << "the key moved into the ghost";
+  EXPECT_EQ(p[on_removed].slot, 4);
+  EXPECT_EQ(p.ghost_key(p[on_removed]).bstrVal, chars);
+  EXPECT_EQ(p[elsewhere].ghost, Positions::kNoGhost);
+  p.land(on_removed, 9);  // its enumerator moved on: the ghost is stale, until swept
+  Variant next = text("three");
+  p.removed(3, nil, next);
+  EXPECT_TRUE(next->vt == VT_EMPTY || (next->vt == VT_BSTR && next->bstrVal == chars));
+  EXPECT_EQ(p[elsewhere].slot, nil) << "a ghost's cut with no key before it";
+  p.restart_all();
+  EXPECT_EQ(p[elsewhere].state, Positions::Place::start);
+  p.sweep();
+}
+
+TEST(Tree, ACycleInADamagedTableFailsEveryWalkInsteadOfHanging) {
   Store s = ints({5, 3, 9});
   const_cast<NodeTable&>(s.table())[1].Small = 0;  // 3's smaller child is the top again
   Collect sink;
@@ -213,6 +319,12 @@ TEST(CopyRange, ACycleInADamagedTableFailsInsteadOfHanging) {
   EXPECT_THROW(s.copy_range(Field::key, nullptr, &*i4(4), sink), Failure);
   EXPECT_THROW(s.seek(*i4(1), 4, *found.get()), Failure);
   EXPECT_THROW(s.next_keys(s.open_position(), 1, sink), Failure);
+  MODEVAL start = START_READ;
+  EXPECT_THROW(s.read(start, *found.get()), Failure);
+  BoxCapture boxes;
+  s.indata(*i4(1), *i4(1));  // refused with the warning box
+  EXPECT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(s.data_number(), 3);
 }
 
 }  // namespace

@@ -106,6 +106,17 @@ TEST(Insert, DuplicatePoliciesDecideWhatAnEqualKeyDoes) {
     EXPECT_EQ(s.egnore(), row.policy);
     EXPECT_TRUE(verify(s).ok()) << verify(s).text();
   }
+  // Several equal copies held (stored before the policy changed): the first in read order is the
+  // one replaced, whatever the tree's shape.
+  Store s = fresh();
+  for (LONG k : {5, 5, 11, 12}) put(s, i4(k), i4(k));
+  s.set_egnore(USE_LAST_DATA);
+  put(s, i2(5), text("new"));
+  std::vector<std::string> pairs;
+  for (std::size_t slot : in_order(s))
+    pairs.push_back(key_at(s, int(slot)) + " " + payload_at(s, int(slot)));
+  EXPECT_EQ(pairs, (std::vector<std::string>{"I2 5 BSTR \"new\"", "I4 5 I4 5", "I4 11 I4 11",
+                                             "I4 12 I4 12"}));
 }
 
 TEST(Insert, GrowsOneHundredSlotsRightAfterTheLastIsUsed) {
@@ -127,15 +138,24 @@ TEST(Insert, GrowsOneHundredSlotsRightAfterTheLastIsUsed) {
 }
 
 TEST(Insert, FractionalSizeFillsToTheRoundedBoundThenRefuses) {
-  Store s = fresh(10.5f);  // slots 0 to 10; Count never equals 10.5, so no growth
-  BoxCapture boxes;
-  for (int k = 0; k < 12; ++k) put(s, i4(k));
-  EXPECT_EQ(s.data_number(), 11);
-  EXPECT_EQ(s.memory_size(), 10);
-  ASSERT_EQ(boxes.boxes().size(), 1u);
-  EXPECT_EQ(boxes.boxes()[0].text, warning_text("10.5"));
-  EXPECT_EQ(shape(s, 10).small + shape(s, 10).big, -2);  // no link left to the refused slot
-  EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+  // The table has slots 0 to MemorySize (AllocSize rounded) and never grows: every slot takes a
+  // key.
+  const struct {
+    float siz;
+    int keys;
+    const char* shown;
+  } rows[] = {{10.5f, 11, "10.5"}, {0.7f, 2, "0.7"}, {4.7f, 6, "4.7"},
+              {3.5f, 5, "3.5"},    {2.5f, 3, "2.5"}, {4.2f, 5, "4.2"}};
+  for (const auto& row : rows) {
+    Store s = fresh(row.siz);
+    BoxCapture boxes;
+    for (int k = 0; k <= row.keys; ++k) put(s, i4(k));
+    EXPECT_EQ(s.data_number(), row.keys) << row.siz;
+    EXPECT_EQ(s.memory_size(), row.keys - 1) << row.siz;
+    ASSERT_EQ(boxes.boxes().size(), 1u) << row.siz;
+    EXPECT_EQ(boxes.boxes()[0].text, warning_text(row.shown));
+    EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+  }
 }
 
 TEST(Insert, RefusedKeysLeaveTheStoreAsItWas) {
@@ -167,38 +187,34 @@ TEST(Insert, RefusedKeysLeaveTheStoreAsItWas) {
   }
 }
 
-TEST(Insert, AfterAFailedAllocTheWarningShowsTheSizeAskedFor) {
-  Store s = fresh();
-  EXPECT_FALSE(s.alloc(-1));
-  BoxCapture boxes;
-  put(s, text("a"));
-  ASSERT_EQ(boxes.boxes().size(), 1u);
-  EXPECT_EQ(boxes.boxes()[0].text, warning_text("-1"));
-  EXPECT_EQ(s.data_number(), 0);
-}
-
 TEST(Insert, AfterARefusedAllocTheKeptTableTakesKeysUntilItMustGrow) {
   // Refused for its size or for want of memory, alike: keys fill the kept table with no box; the
   // first key beyond it needs the table grown to the size asked for, and only that can refuse.
   constexpr float kInf = std::numeric_limits<float>::infinity();
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   const struct {
     float siz;
     std::size_t memory;  // slots the heap gives: while Alloc runs, then for the growth
     std::size_t memory_later;
     bool grows;  // the key beyond the kept table is stored; else refused, the box showing Siz
+    int held;    // keys stored before the Alloc
   } rows[] = {
-      {3e9f, 10000, 10000, false}, {2e7f, 10000, 10000, false}, {1e10f, 10000, 10000, false},
-      {kInf, 10000, 10000, false}, {5000, 0, 0, false},         {5000, 0, 10000, true},
+      {3e9f, 10000, 10000, false, 0},  {2e7f, 10000, 10000, false, 0},
+      {1e10f, 10000, 10000, false, 0}, {kInf, 10000, 10000, false, 0},
+      {5000, 0, 0, false, 0},          {5000, 0, 10000, true, 0},
+      {-1, 10000, 10000, false, 0},    {kNaN, 10000, 10000, false, 0},
+      {kNaN, 10000, 10000, false, 1},  {10, 0, 10000, false, 50},
   };
   for (const auto& row : rows) {
-    const std::string label = std::to_string(row.siz);
+    const std::string label = std::to_string(row.siz) + ", " + std::to_string(row.held) + " held";
     Store s = fresh();
+    for (int k = 0; k < row.held; ++k) put(s, i4(k));
     {
       const AllocationLimit limit(row.memory);
       ASSERT_FALSE(s.alloc(row.siz)) << label;
     }
     BoxCapture boxes;
-    for (int k = 0; k < 101; ++k) put(s, i4(k));
+    for (int k = row.held; k < 101; ++k) put(s, i4(k));
     EXPECT_TRUE(boxes.boxes().empty()) << label;
     EXPECT_EQ(s.data_number(), 101) << label;
     const AllocationLimit limit(row.memory_later);
@@ -237,12 +253,12 @@ TEST(Insert, FailedGrowthLosesNothingAndTheNextKeyTriesAgain) {
 }
 
 TEST(Insert, WarningTextIsExactByteForByte) {
-  Store s = fresh(0);
+  Store s = fresh(0.4f);  // one slot, which never grows
   BoxCapture boxes;
-  s.alloc(-1);
   put(s, i4(1));
+  put(s, i4(2));
   ASSERT_EQ(boxes.boxes().size(), 1u);
-  const std::string want = "Quilmar.DLL No Memory.\x0D\x0A(AllocSize=-1 Failed)";
+  const std::string want = "Quilmar.DLL No Memory.\x0D\x0A(AllocSize=0.4 Failed)";
   EXPECT_EQ(boxes.boxes()[0].text, want);
 }
 

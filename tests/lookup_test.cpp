@@ -228,8 +228,12 @@ TEST(Lookup, PutReportsNoRoomWithoutABoxAndLosesNothing) {
   EXPECT_EQ(full.put_item(*i4(100), *i4(0)), Store::Put::inserted);
 
   Store refused_alloc = sample();
-  EXPECT_FALSE(refused_alloc.alloc(-1));
-  EXPECT_EQ(refused_alloc.put_item(*i4(100), *i4(0)), Store::Put::no_room);
+  EXPECT_FALSE(refused_alloc.alloc(-1));  // the kept table goes on taking keys
+  EXPECT_EQ(refused_alloc.put_item(*i4(100), *i4(0)), Store::Put::inserted);
+  Store fractional = filled({});
+  ASSERT_TRUE(fractional.alloc(0.4f));  // one slot, which never grows
+  EXPECT_EQ(fractional.put_item(*i4(1), *i4(0)), Store::Put::inserted);
+  EXPECT_EQ(fractional.put_item(*i4(2), *i4(0)), Store::Put::no_room);
   EXPECT_TRUE(boxes.boxes().empty());
 }
 

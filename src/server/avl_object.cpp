@@ -3,6 +3,7 @@
 #include <new>
 
 #include "host/failure.h"
+#include "server/coerce.h"
 #include "server/dispatch.h"
 #include "server/enumerator.h"
 #include "server/module.h"
@@ -36,19 +37,13 @@ HRESULT failed(HRESULT code) noexcept {
   return code;
 }
 
-// What a script passes for an optional argument it leaves out.
-bool left_out(const VARIANT& v) noexcept {
-  const VARIANT& r = read_through(v);
-  return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
-}
-
 // Fills a 0-based array of Variants, made once the number of values is known.
-class ArraySink final : public ValueSink {
+class SafeArraySink final : public ValueSink {
  public:
-  ArraySink() = default;
-  ArraySink(const ArraySink&) = delete;
-  ArraySink& operator=(const ArraySink&) = delete;
-  ~ArraySink() {
+  SafeArraySink() = default;
+  SafeArraySink(const SafeArraySink&) = delete;
+  SafeArraySink& operator=(const SafeArraySink&) = delete;
+  ~SafeArraySink() {
     if (!array_) return;
     if (data_) SafeArrayUnaccessData(array_);
     SafeArrayDestroy(array_);
@@ -308,11 +303,11 @@ HRESULT AvlObject::copy_range(Field field, const VARIANT& low, const VARIANT& hi
   if (!result) return E_POINTER;
   VariantInit(result);
   const Hold hold(this);
-  ArraySink sink;
+  SafeArraySink sink;
   // JScript cannot leave out an argument before another: its undefined (Empty, which is never a
   // key) leaves a bound out too.
   const auto bound = [](const VARIANT& v) {
-    return left_out(v) || read_through(v).vt == VT_EMPTY ? nullptr : &v;
+    return is_left_out(v) || read_through(v).vt == VT_EMPTY ? nullptr : &v;
   };
   store_.copy_range(field, bound(low), bound(high), sink);
   sink.release_into(*result);
@@ -335,7 +330,7 @@ HRESULT AvlObject::get__NewEnum(IUnknown** result) noexcept {
   if (!result) return E_POINTER;
   *result = nullptr;
   IEnumVARIANT* made = nullptr;
-  const HRESULT hr = KeyEnumerator::create(*this, &made);
+  const HRESULT hr = KeyEnumerator::create(store_, static_cast<_clsAVLt2*>(this), &made);
   if (FAILED(hr)) return failed(hr);
   *result = made;
   return S_OK;

@@ -54,8 +54,6 @@ class AvlObject final : public _clsAVLt2, public ErrorInfoSupport {
   const Store& store() const noexcept { return store_; }
 
  private:
-  friend class KeyEnumerator;  // its position lives in the store's registry
-
   AvlObject() noexcept;
   ~AvlObject();
 

@@ -246,4 +246,9 @@ HRESULT store_long(const VARIANT& ref, LONG value) {
   }
 }
 
+bool is_left_out(const VARIANT& v) noexcept {
+  const VARIANT& r = read_through(v);
+  return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
+}
+
 }  // namespace quilmar

@@ -20,4 +20,7 @@ HRESULT to_long(const VARIANT& v, LONG& out);
 // std::bad_alloc (a text variable).
 HRESULT store_long(const VARIANT& ref, LONG value);
 
+// What a script passes for an optional argument it leaves out (a reference to one included).
+bool is_left_out(const VARIANT& v) noexcept;
+
 }  // namespace quilmar

@@ -26,12 +26,6 @@ struct BadArgument {
   UINT position = kNoPosition;
 };
 
-// What a script passes for an argument it leaves out.
-bool is_left_out(const VARIANT& v) noexcept {
-  const VARIANT& r = read_through(v);
-  return r.vt == VT_ERROR && r.scode == DISP_E_PARAMNOTFOUND;
-}
-
 void set_default(Default fallback, VARIANT& v) {
   switch (fallback) {
     case Default::none: break;

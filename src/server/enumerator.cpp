@@ -4,19 +4,18 @@
 
 #include "host/failure.h"
 #include "host/variant.h"
-#include "server/avl_object.h"
 #include "server/module.h"
 
 namespace quilmar {
 namespace {
 
 // Writes the keys into the caller's array; on a failure the ones written are cleared again.
-class ArraySink final : public ValueSink {
+class CallerArraySink final : public ValueSink {
  public:
-  explicit ArraySink(VARIANT* out) noexcept : out_(out) {}
-  ArraySink(const ArraySink&) = delete;
-  ArraySink& operator=(const ArraySink&) = delete;
-  ~ArraySink() {
+  explicit CallerArraySink(VARIANT* out) noexcept : out_(out) {}
+  CallerArraySink(const CallerArraySink&) = delete;
+  CallerArraySink& operator=(const CallerArraySink&) = delete;
+  ~CallerArraySink() {
     if (!kept_)
       for (ULONG i = 0; i < written_; ++i) VariantClear(&out_[i]);
   }
@@ -34,31 +33,31 @@ class ArraySink final : public ValueSink {
 
 }  // namespace
 
-KeyEnumerator::KeyEnumerator(AvlObject& owner, Positions::Id position) noexcept
-    : owner_(owner), position_(position) {
-  owner_.AddRef();
+KeyEnumerator::KeyEnumerator(Store& store, IUnknown* owner, Positions::Id position) noexcept
+    : store_(store), owner_(owner), position_(position) {
+  owner_->AddRef();
   module::add_ref();
 }
 
 KeyEnumerator::~KeyEnumerator() {
-  owner_.store_.close_position(position_);
-  owner_.Release();
+  store_.close_position(position_);
+  owner_->Release();
   module::release();
 }
 
-HRESULT KeyEnumerator::create(AvlObject& owner, IEnumVARIANT** result) noexcept try {
+HRESULT KeyEnumerator::create(Store& store, IUnknown* owner, IEnumVARIANT** result) noexcept try {
   if (!result) return E_POINTER;
   *result = nullptr;
-  return wrap(owner, owner.store_.open_position(), result);
+  return wrap(store, owner, store.open_position(), result);
 } catch (...) {
   return status_from_current_exception();
 }
 
-HRESULT KeyEnumerator::wrap(AvlObject& owner, Positions::Id position,
+HRESULT KeyEnumerator::wrap(Store& store, IUnknown* owner, Positions::Id position,
                             IEnumVARIANT** result) noexcept {
-  auto* made = new (std::nothrow) KeyEnumerator(owner, position);
+  auto* made = new (std::nothrow) KeyEnumerator(store, owner, position);
   if (!made) {
-    owner.store_.close_position(position);
+    store.close_position(position);
     return E_OUTOFMEMORY;
   }
   *result = made;
@@ -80,7 +79,10 @@ ULONG KeyEnumerator::AddRef() noexcept {
 
 ULONG KeyEnumerator::Release() noexcept {
   const ULONG left = --refs_;
-  if (left == 0) delete this;
+  if (left == 0) {
+    refs_ = 1;  // a stable count: AddRef/Release during destruction cannot delete twice
+    delete this;
+  }
   return left;
 }
 
@@ -88,8 +90,8 @@ HRESULT KeyEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noe
   if (pCeltFetched) *pCeltFetched = 0;
   if (celt && !rgVar) return E_POINTER;
   for (ULONG i = 0; i < celt; ++i) VariantInit(&rgVar[i]);
-  ArraySink sink(rgVar);
-  const std::size_t got = owner_.store_.next_keys(position_, celt, sink);
+  CallerArraySink sink(rgVar);
+  const std::size_t got = store_.next_keys(position_, celt, sink);
   sink.keep();
   if (pCeltFetched) *pCeltFetched = static_cast<ULONG>(got);
   return got == celt ? S_OK : S_FALSE;
@@ -98,13 +100,13 @@ HRESULT KeyEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noe
 }
 
 HRESULT KeyEnumerator::Skip(ULONG celt) noexcept try {
-  return owner_.store_.skip_keys(position_, celt) == celt ? S_OK : S_FALSE;
+  return store_.skip_keys(position_, celt) == celt ? S_OK : S_FALSE;
 } catch (...) {
   return status_from_current_exception();
 }
 
 HRESULT KeyEnumerator::Reset() noexcept try {
-  owner_.store_.reset_position(position_);
+  store_.reset_position(position_);
   return S_OK;
 } catch (...) {
   return status_from_current_exception();
@@ -113,7 +115,7 @@ HRESULT KeyEnumerator::Reset() noexcept try {
 HRESULT KeyEnumerator::Clone(IEnumVARIANT** ppEnum) noexcept try {
   if (!ppEnum) return E_POINTER;
   *ppEnum = nullptr;
-  return wrap(owner_, owner_.store_.clone_position(position_), ppEnum);
+  return wrap(store_, owner_, store_.clone_position(position_), ppEnum);
 } catch (...) {
   return status_from_current_exception();
 }

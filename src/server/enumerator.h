@@ -1,18 +1,17 @@
 // The IEnumVARIANT that _NewEnum hands out: For Each over the keys in ascending order. Each has its
-// own position in the store's registry, so it never moves the cursor, and holds the object alive.
+// own position in the store's registry, so it never moves the cursor, and holds a reference on the
+// object that owns the store, which keeps the store alive.
 #pragma once
 
 #include "quilmar/quilmar.h"
-#include "store/enumeration.h"
+#include "store/store.h"
 
 namespace quilmar {
 
-class AvlObject;
-
 class KeyEnumerator final : public IEnumVARIANT {
  public:
-  // A new enumerator before the first key of `owner`'s store.
-  static HRESULT create(AvlObject& owner, IEnumVARIANT** result) noexcept;
+  // A new enumerator before the first key of `store`, which `owner` owns.
+  static HRESULT create(Store& store, IUnknown* owner, IEnumVARIANT** result) noexcept;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
   ULONG STDMETHODCALLTYPE AddRef() noexcept override;
@@ -24,13 +23,15 @@ class KeyEnumerator final : public IEnumVARIANT {
   HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) noexcept override;
 
  private:
-  KeyEnumerator(AvlObject& owner, Positions::Id position) noexcept;
+  KeyEnumerator(Store& store, IUnknown* owner, Positions::Id position) noexcept;
   // An enumerator at `position`, which it then owns; the position is closed when none can be had.
-  static HRESULT wrap(AvlObject& owner, Positions::Id position, IEnumVARIANT** result) noexcept;
+  static HRESULT wrap(Store& store, IUnknown* owner, Positions::Id position,
+                      IEnumVARIANT** result) noexcept;
   ~KeyEnumerator();
 
   ULONG refs_ = 1;  // the object's apartment only, as the object's own count
-  AvlObject& owner_;
+  Store& store_;
+  IUnknown* owner_;  // held
   Positions::Id position_;
 };
 

@@ -6,14 +6,14 @@
 // So every pass looks the table and the cursor up afresh, and no reference into the table is
 // held across a pump call.
 #include "host/event_pump.h"
-#include "store/links.h"
 #include "store/store.h"
 
 namespace quilmar {
 
 void Store::descend(Side side) {
-  for (bool stop = false; !stop;) {
-    const Slot next = child(at(cursor()), side);
+  Tree::Guard guard = tree_.guard();
+  for (bool stop = false; !stop; guard.step()) {
+    const Slot next = child(tree_.at(cursor()), side);
     if (next != nil)
       set_cursor(next);
     else
@@ -25,24 +25,22 @@ void Store::descend(Side side) {
 // The in-order neighbour of the cursor's node on `side` (big: successor, small: predecessor),
 // moving the cursor along the walk; nil, with the cursor on the top node, when there is none.
 Slot Store::step(Side side) {
-  const Slot down = child(at(cursor()), side);
+  const Slot down = child(tree_.at(cursor()), side);
   if (down != nil) {
     set_cursor(down);
     descend(opposite(side));
     return cursor();
   }
-  // Climb until the node just left hangs on the parent's far side. A sound tree ends this at the
-  // top within its height; the bound only keeps a damaged one from looping.
+  // Climb until the node just left hangs on the parent's far side.
   const Side inner = opposite(side);
-  for (std::size_t level = 0; level <= tree_.size(); ++level) {
+  for (Tree::Guard guard = tree_.guard();; guard.step()) {
     const Slot here = cursor();
-    const Slot up = parent(at(here));
+    const Slot up = parent(tree_.at(here));
     if (up == nil) return nil;
-    const bool arrived = child(at(up), inner) == here;
+    const bool arrived = child(tree_.at(up), inner) == here;
     set_cursor(up);
     if (arrived) return up;
   }
-  fail(kSubscriptOutOfRange);
 }
 
 void Store::read(MODEVAL& spec, VARIANT& result) {
@@ -54,10 +52,10 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
   switch (mode) {
     case START_READ:
     case END_READ:
-      set_cursor(0);
+      set_cursor(kTop);
       descend(mode == START_READ ? Side::small : Side::big);
       break;
-    case READ_MID: set_cursor(0); break;
+    case READ_MID: set_cursor(kTop); break;
     case READ_NEXT:
     case READ_BACK:
       if (step(mode == READ_NEXT ? Side::big : Side::small) == nil) {
@@ -71,12 +69,12 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
       read_mode_ = mode;
       return;
   }
-  const AVLtree& here = at(cursor());
+  const AVLtree& here = tree_.at(cursor());
   copy_value(result, here.Data);
   read_mode_ = mode;
   // The next step in the same direction most likely starts down this link: fetch it while the
   // client is busy with the key.
-  prefetch(child(here, mode == READ_BACK || mode == END_READ ? Side::small : Side::big));
+  tree_.prefetch(child(here, mode == READ_BACK || mode == END_READ ? Side::small : Side::big));
 }
 
 void Store::read_sub(VARIANT& result) const {
@@ -84,7 +82,7 @@ void Store::read_sub(VARIANT& result) const {
     make_empty_text(result);
     return;
   }
-  copy_value(result, at(cursor()).SubData);
+  copy_value(result, tree_.at(cursor()).SubData);
 }
 
 }  // namespace quilmar

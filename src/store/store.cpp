@@ -1,7 +1,6 @@
 #include "store/store.h"
 
 #include <cmath>
-#include <new>
 
 namespace quilmar {
 
@@ -10,18 +9,23 @@ bool Store::alloc(float siz) noexcept {
   const double bound = std::nearbyint(static_cast<double>(siz));
   if (!(bound >= 0 && bound <= kMaxSlot)) return false;
   try {
-    tree_ = NodeTable::of_free_slots(static_cast<std::size_t>(bound) + 1);
+    tree_.table() = NodeTable::of_free_slots(static_cast<std::size_t>(bound) + 1);
   } catch (...) {
     return false;
   }
-  count_ = 0;
+  tree_.set_count(0);
   current_index_ = 0;
-  root_index_ = 0;
   egn_mode_ = NOT_EGNORE;
   read_mode_ = WRITE_DATA;
-  positions_.end_all();
-  ++moves_;
+  positions_.restart_all();  // as after RemoveAll: whatever is inserted next
+  ++generation_;
+  positions_.sweep();
   return true;
+}
+
+bool Store::could_hold(const VARIANT& key) noexcept {
+  const Scalar k = scalar_of(key);
+  return has_text(k) && can_be_ordered(k);
 }
 
 }  // namespace quilmar

@@ -9,8 +9,13 @@
 //   I3 links: every child's Parent names its parent; slot 0 is the top of the tree.
 //   I4 reach: each of the slots 0..Count-1 is reached from slot 0 exactly once.
 //   I5 free: slots Count..AllocSize hold free records (-1 links, "" key and payload, BALANCED).
-//   I6 count: Count <= AllocSize + 1, and the table has AllocSize + 1 slots (rounded), unless an
-//      Alloc failed, which leaves AllocSize at the size asked for and the old table in use.
+//   I6 count: with AllocSize rounded (half to even), Count <= AllocSize + 1 and the table has
+//      AllocSize + 1 slots, unless an Alloc failed, which leaves AllocSize at the size asked for
+//      and the old table in use.
+//
+// Where each part lives: the tree's walks, links and rebalancing in tree.h (tree.cpp,
+// balance.cpp); below the Store's public members, each group names its file; the enumerator
+// registry in positions.h.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +23,11 @@
 
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
-#include "store/enumeration.h"
 #include "store/links.h"
-#include "store/node_table.h"
+#include "store/positions.h"
 #include "store/slot.h"
+#include "store/tree.h"
+#include "store/value_sink.h"
 
 namespace quilmar {
 
@@ -31,79 +37,71 @@ class Store {
   // then calls alloc(100).
   Store() noexcept = default;
 
-  // Discards all keys and builds a table with slots 0..siz (rounded half to even). False, and the
-  // old table kept, when that table cannot be built.
+  // store.cpp. Discards all keys and builds a table with slots 0..siz (rounded half to even).
+  // False, and the old table kept, when that table cannot be built.
   bool alloc(float siz) noexcept;
-
   EGN_MOD egnore() const noexcept { return egn_mode_; }
   void set_egnore(EGN_MOD mode) noexcept { egn_mode_ = mode; }
   LONG memory_size() const { return to_int32(alloc_size_); }
-  LONG data_number() const { return to_int32(count_); }
+  LONG data_number() const { return to_int32(tree_.count()); }
   static constexpr const OLECHAR* version() noexcept { return OLESTR("Ver1.06"); }
-
-  // Inserts a key with its payload under the duplicate policy. Never fails: a key that cannot be
-  // stored is refused with the warning box.
-  void indata(const VARIANT& key, const VARIANT& payload) noexcept;
-
-  // Moves the cursor as `spec` asks and returns a copy of the key there (see Read).
-  void read(MODEVAL& spec, VARIANT& result);
-  // A copy of the payload under the cursor.
-  void read_sub(VARIANT& result) const;
-
-  // Lookup by key (lookup.cpp). Keys compare as insertion compares them; "the first equal key" is
-  // the first in read order, the one inserted first. A probe key the store could never hold
-  // (Empty, Null, "", NaN, objects, arrays, error values) is simply not found.
+  // A key the store could hold: one that is not read as an empty slot ("", Empty, Null) and has
+  // an order (not NaN, an object, an array or an error value).
   static bool could_hold(const VARIANT& key) noexcept;
-  bool exists(const VARIANT& key) const;
-  // Copies the payload of the first equal key into `result`; false, `result` untouched, for none.
-  bool item(const VARIANT& key, VARIANT& result) const;
+
+  // insert.cpp. Inserts a key with its payload under the duplicate policy. Never fails: a key
+  // that cannot be stored is refused with the warning box.
+  void indata(const VARIANT& key, const VARIANT& payload) noexcept;
   // Replaces the payload of the first equal key, or inserts the pair when there is none. Reports
   // what a refused insertion would have shown in the warning box instead of showing it; a payload
   // that cannot be copied fails the call.
   enum class Put { replaced, inserted, refused, no_room };
   Put put_item(const VARIANT& key, const VARIANT& payload);
+
+  // read.cpp. Moves the cursor as `spec` asks and returns a copy of the key there (see Read).
+  void read(MODEVAL& spec, VARIANT& result);
+  // A copy of the payload under the cursor.
+  void read_sub(VARIANT& result) const;
+
+  // lookup.cpp. Keys compare as insertion compares them; "the first equal key" is the first in
+  // read order, the one inserted first. A probe key the store could never hold is simply not
+  // found.
+  bool exists(const VARIANT& key) const;
+  // Copies the payload of the first equal key into `result`; false, `result` untouched, for none.
+  bool item(const VARIANT& key, VARIANT& result) const;
   // Puts the cursor on the first equal key and ends a blocked reading (ReadMode FAULT becomes
   // WRITE_DATA, any other stays); false, nothing changed, when there is none.
   bool find(const VARIANT& key);
-  // Puts the cursor on the key `how` chooses, copies that key into `result` and ends a blocked
-  // reading; false, nothing changed, when no key qualifies. `how` outside Seek is an
+  // Puts the cursor on the key `how` (a SEEKMODE) chooses, copies that key into `result` and ends
+  // a blocked reading; false, nothing changed, when no key qualifies. Another `how` is an
   // invalid-argument failure.
-  enum class Seek : LONG {
-    first_equal = 1,
-    last_equal = 2,
-    at_or_after = 4,
-    after = 8,
-    at_or_before = 16,
-    before = 32,
-  };
   bool seek(const VARIANT& key, LONG how, VARIANT& result);
 
-  // Removal (remove.cpp). Changes nothing that needs memory (only RemoveCurrent's answer, a copy
-  // made before anything changes, may). The cursor and every enumerator position follow
-  // their nodes; one on a removed key moves on to the next bigger key that remains (the cursor to
-  // slot 0 when there is none).
+  // remove.cpp. Changes nothing that needs memory (only RemoveCurrent's answer, a copy made
+  // before anything changes, may). The cursor and every enumerator position follow their nodes;
+  // the cursor on a removed key moves on to the next bigger key that remains (to slot 0 when there
+  // is none), and an enumerator stays after the removed key (positions.h).
   // Removes every pair whose key equals `key`; answers how many. A key the store could never hold
   // removes nothing.
   std::size_t remove(const VARIANT& key);
   // Removes the pair under the cursor and copies the next bigger key into `result` ("" for none).
   // On an empty store, or while reading is blocked, removes nothing and answers "".
   void remove_current(VARIANT& result);
-  // Removes every pair; the policy and AllocSize stay, the cursor goes to slot 0 and a blocked
-  // reading opens.
+  // Removes every pair; the policy and AllocSize stay, the cursor goes to slot 0, a blocked
+  // reading opens and every enumerator starts over.
   void remove_all() noexcept;
 
-  // In-order copies (enumeration.cpp). Copies the keys or payloads of every pair with
-  // low <= key <= high into `sink` (a null bound is no bound) and returns how many. A bound no key
-  // can be ordered against (Null, NaN, objects, arrays, error values) selects nothing.
+  // ranges.cpp. Copies the keys or payloads of every pair with low <= key <= high into `sink` (a
+  // null bound is no bound) and returns how many. A bound no key can be ordered against (Null,
+  // NaN, objects, arrays, error values) selects nothing.
   std::size_t copy_range(Field field, const VARIANT* low, const VARIANT* high,
                          ValueSink& sink) const;
-
-  // Enumerator positions (enumeration.cpp): each its own place in the key order, never the
-  // cursor's. Ids come from open_position or clone_position and stay valid until closed.
+  // Enumerator positions: ids come from open_position or clone_position and stay valid until
+  // closed.
   Positions::Id open_position() { return positions_.open(); }
   Positions::Id clone_position(Positions::Id id) { return positions_.clone(id); }
-  void close_position(Positions::Id id) noexcept { positions_.close(id); }
-  void reset_position(Positions::Id id) { positions_[id] = Positions::Place{}; }
+  void close_position(Positions::Id id) noexcept;
+  void reset_position(Positions::Id id);
   // Copies up to `most` keys after the position into `sink` and moves the position past them;
   // returns how many. When `sink` throws, the position stays where it was.
   std::size_t next_keys(Positions::Id id, std::size_t most, ValueSink& sink);
@@ -111,79 +109,65 @@ class Store {
   const Positions& positions() const noexcept { return positions_; }
 
   // Read-only views for tests, the verifier and benchmarks.
-  const NodeTable& table() const noexcept { return tree_; }
-  float count() const noexcept { return count_; }
+  const NodeTable& table() const noexcept { return tree_.table(); }
+  float count() const noexcept { return tree_.count(); }
   float alloc_size() const noexcept { return alloc_size_; }
   float current_index() const noexcept { return current_index_; }
   MODEVAL read_mode() const noexcept { return read_mode_; }
 
  private:
-  // A growth of the table that could not be had; the warning shows the size asked for.
+  // A growth of the table that could not be had, or a full table; the warning shows the size.
   struct GrowthRefused {
     float size;
   };
+  // The walk met a free-looking slot below a node: only a damaged table has one.
+  struct NoDirection : Failure {
+    NoDirection() noexcept : Failure(kSubscriptOutOfRange) {}
+  };
+  // Where a key goes: below `parent` on `side` (parent nil: into an empty tree), or, when the
+  // search stopped at equal keys, the first of them.
+  struct Place {
+    Slot parent = nil;
+    Side side = Side::small;
+    Slot equal = nil;
+  };
 
-  // The record in `slot`; a subscript-out-of-range failure outside the table's built records
-  // (nodes always have one: slots below Count are built).
-  AVLtree& at(std::int32_t slot) {
-    if (slot < 0 || static_cast<std::size_t>(slot) >= tree_.built()) fail(kSubscriptOutOfRange);
-    return tree_[static_cast<std::size_t>(slot)];
-  }
-  const AVLtree& at(std::int32_t slot) const { return const_cast<Store*>(this)->at(slot); }
-  // A hint only: slots outside the table are skipped.
-  void prefetch(Slot slot) const noexcept {
-    if (slot >= 0 && static_cast<std::size_t>(slot) < tree_.built())
-      __builtin_prefetch(&tree_[static_cast<std::size_t>(slot)]);
-  }
   // The read cursor is a member, not a local, so that a walk sees where calls from the event pump
   // left it.
   Slot cursor() const { return to_slot(current_index_); }
   void set_cursor(Slot slot) noexcept { current_index_ = to_link(slot); }
 
+  // insert.cpp
   void insert(const VARIANT& key, const VARIANT& payload);
-  void make_room(std::int32_t slot);
+  Place find_place(const VARIANT& key, bool stop_at_equal) const;
+  void link_new_node(const Place& place, Variant& key, Variant& payload);
+  void make_room(Slot slot);
   void grow_to(float size);
-  void prefetch_children(const AVLtree& node) const;
-  void rebalance(Slot slot, Side side);
-  Slot rotate(Slot slot, Side side);
-  Side side_under(Slot parent, Slot slot) const;
-  Slot remove_node(Slot slot, Variant& key, Variant& payload);
-  void unlink(Slot slot);
-  void retrace(Slot slot, Side side);
-  void fill_from_last(Slot freed);
-  void give_memory_back() noexcept;
+  void warn(float shown_size) noexcept;
+  // read.cpp
   Slot step(Side side);
   void descend(Side side);
-  void warn(float shown_size) noexcept;
+  // lookup.cpp
   Slot first_equal(const VARIANT& key) const;
-  Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
-  Slot end_slot(Side side) const;
-  Slot neighbour(Slot slot, Side side) const;
-  // One descent's level count: more levels than slots is a cycle, only in a damaged table, which
-  // then fails instead of hanging.
-  struct Levels {
-    std::size_t left;
-    void step() {
-      if (left-- == 0) fail(kSubscriptOutOfRange);
-    }
-  };
-  Levels levels() const noexcept { return {tree_.size()}; }
+  void land(Slot slot) noexcept;
+  // remove.cpp
+  Slot remove_node(Slot slot, Variant& key, Variant& payload);
+  void give_memory_back() noexcept;
+  // ranges.cpp
   std::vector<Slot> slots_between(Slot first, Slot last) const;
   std::vector<Slot> slots_in_order() const;
+  Slot after_cut(const Positions::Place& place) const;
   std::size_t advance(Positions::Id id, std::size_t most, ValueSink* sink);
-  void land(Slot slot) noexcept;
 
-  NodeTable tree_;
-  float count_ = 0;
+  Tree tree_;
   float alloc_size_ = 0;
   EGN_MOD egn_mode_ = NOT_EGNORE;
-  float root_index_ = 0;
   MODEVAL read_mode_ = WRITE_DATA;
   float current_index_ = 0;
   Positions positions_;
   // Counts removals and Allocs, which move or drop nodes: a walk that let client code run (a
   // payload's release) knows from it whether the slots it holds still mean what they meant.
-  std::uint32_t moves_ = 0;
+  std::uint32_t generation_ = 0;
 };
 
 }  // namespace quilmar

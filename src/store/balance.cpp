@@ -1,11 +1,10 @@
-// Rebalancing after an insertion: balance updates up the Parent links, then at most one single or
-// double rotation, which restores I2. Slot 0 is never visited: it stays the top of the tree,
-// BALANCED, Parent -1. Removal (remove.cpp) retraces with the same rotation.
+// Both rebalances, side by side: after an insertion a subtree grew by one level, after a removal
+// one shrank. Each walks up the Parent links updating balances, with single or double rotations,
+// which restore I2. Slot 0 is never visited: it stays the top of the tree, BALANCED, Parent -1.
 //
 // Nodes never move to another slot and no key or payload is copied, so a slot number held
 // elsewhere (the read cursor) names the same node afterwards.
-#include "store/links.h"
-#include "store/store.h"
+#include "store/tree.h"
 
 namespace quilmar {
 namespace {
@@ -25,9 +24,10 @@ AfterDouble balances_after_double_rotation(BALANCESTS z, Side s) {
 
 }  // namespace
 
-void Store::rebalance(Slot x, Side s) {
-  // Each pass is one level of the upward walk: X's subtree on side s has just grown.
-  while (x > 0) {
+void Tree::grown(Slot x, Side s) {
+  // Each pass is one level of the upward walk: X's subtree on side s has just grown. At most one
+  // rotation ends it.
+  for (Guard guard = this->guard(); x > 0; guard.step()) {
     AVLtree& X = at(x);
     const BALANCESTS was = balance(X);
     if (was != leaning(s) && was != BALANCED) {  // X leaned the other way: now even
@@ -51,10 +51,30 @@ void Store::rebalance(Slot x, Side s) {
   }
 }
 
-// The side `n` hangs on under `p`, read from P's link, never from the keys: equal keys and keys of
-// inconsistent order cannot mislead it.
-Side Store::side_under(Slot p, Slot n) const {
-  return child(at(p), Side::small) == n ? Side::small : Side::big;
+// X's subtree on side s has just lost a level. Each pass is one level of the upward walk, with at
+// most one rotation; the walk stops below slot 0, whose two subtrees balance each on its own.
+void Tree::shrunk(Slot x, Side s) {
+  for (Guard guard = this->guard(); x > 0; guard.step()) {
+    AVLtree& X = at(x);
+    const BALANCESTS was = balance(X);
+    if (was == BALANCED) {  // now leaning the other way, as high as before
+      set_balance(X, leaning(opposite(s)));
+      return;
+    }
+    Slot top = x;
+    if (was == leaning(s)) {
+      set_balance(X, BALANCED);  // one level lower
+    } else {
+      // The other side is two levels higher now. An even child there keeps the height.
+      const bool same_height = balance(at(child(X, opposite(s)))) == BALANCED;
+      top = rotate(x, opposite(s));
+      if (same_height) return;
+    }
+    const Slot p = parent(at(top));
+    if (p <= 0) return;
+    s = side_under(p, top);
+    x = p;
+  }
 }
 
 // Rotation at X, whose side s is two levels higher than its other side (balances in brackets;
@@ -75,14 +95,14 @@ Side Store::side_under(Slot p, Slot n) const {
     single rotation then leaves X leaning to s and Y to the other side, and the subtree's height
     unchanged. Answers the slot now at the subtree's top.
 */
-Slot Store::rotate(Slot x, Side s) {
+Slot Tree::rotate(Slot x, Side s) {
   const Side o = opposite(s);
   AVLtree& X = at(x);
   const Slot p = parent(X);
   const Slot y = child(X, s);
   AVLtree& P = at(p);
   AVLtree& Y = at(y);
-  const Side x_side = child(P, Side::small) == x ? Side::small : Side::big;
+  const Side x_side = side_under(p, x);
   if (x_side == Side::big && child(P, Side::big) != x) fail(kSubscriptOutOfRange);  // P lost X
   Slot top;
 

@@ -1,0 +1,112 @@
+// The tree's walks and its structural changes, each guarded against cycles.
+#include "store/tree.h"
+
+#include <cstring>
+
+namespace quilmar {
+
+Slot Tree::end(Side side, Slot from) const {
+  if (from == nil) return nil;
+  Guard guard = this->guard();
+  for (Slot next; (next = child(at(from), side)) != nil; from = next) guard.step();
+  return from;
+}
+
+Slot Tree::next(Slot n, Side side) const {
+  if (const Slot down = child(at(n), side); down != nil) {
+    Slot m = down;
+    Guard guard = this->guard();
+    for (Slot next; (next = child(at(m), opposite(side))) != nil; m = next) {
+      // A later step leaves this node by its `side` link: start loading that child now.
+      prefetch(child(at(m), side));
+      guard.step();
+    }
+    return m;
+  }
+  for (Guard guard = this->guard();; guard.step()) {
+    const Slot up = parent(at(n));
+    if (up == nil) return nil;
+    if (child(at(up), opposite(side)) == n) return up;
+    n = up;
+  }
+}
+
+Slot Tree::bound(const VARIANT& key, Side toward, bool inclusive) const {
+  if (empty()) return nil;
+  const Order beyond = toward == Side::big ? Order::less : Order::greater;
+  Slot found = nil;
+  Guard guard = this->guard();
+  for (Slot n = kTop; n != nil; guard.step()) {
+    const AVLtree& node = at(n);
+    // The compare of a text waits on the text's memory; the next level's record loads meanwhile.
+    prefetch(child(node, Side::small));
+    prefetch(child(node, Side::big));
+    const Order order = order_(key, node.Data);
+    if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);  // only a damaged table gets here
+    const bool qualifies = order == beyond || (inclusive && order == Order::equal);
+    if (qualifies) found = n;
+    n = child(node, qualifies ? opposite(toward) : toward);
+  }
+  return found;
+}
+
+void Tree::link(Slot slot, Slot p, Side side) {
+  AVLtree& node = at(slot);
+  set_parent(node, p);
+  set_child(node, Side::small, nil);
+  set_child(node, Side::big, nil);
+  set_balance(node, BALANCED);
+  if (p == nil) return;
+  set_child(at(p), side, slot);
+  if (p != kTop) grown(p, side);
+}
+
+void Tree::detach(Slot z) {
+  AVLtree& Z = at(z);
+  const Slot p = parent(Z);
+  const Side z_side = side_under(p, z);
+  const Slot small = child(Z, Side::small), big = child(Z, Side::big);
+  if (small == nil || big == nil) {
+    const Slot only = small != nil ? small : big;
+    set_child(at(p), z_side, only);
+    if (only != nil) set_parent(at(only), p);
+    clear_links(Z);
+    shrunk(p, z_side);
+    return;
+  }
+  // Two children: the successor S leaves its place and takes Z's, links and balance.
+  const Slot s = end(Side::small, big);
+  AVLtree& S = at(s);
+  Slot shrunk_at = s;
+  Side shrunk_side = Side::big;
+  if (s != big) {
+    const Slot sp = parent(S), s_big = child(S, Side::big);
+    set_child(at(sp), Side::small, s_big);
+    if (s_big != nil) set_parent(at(s_big), sp);
+    set_child(S, Side::big, big);
+    set_parent(at(big), s);
+    shrunk_at = sp;
+    shrunk_side = Side::small;
+  }
+  set_child(S, Side::small, small);
+  set_parent(at(small), s);
+  set_parent(S, p);
+  set_child(at(p), z_side, s);
+  set_balance(S, balance(Z));
+  clear_links(Z);
+  shrunk(shrunk_at, shrunk_side);
+}
+
+void Tree::relocate(Slot from, Slot to) {
+  AVLtree& source = at(from);
+  AVLtree& target = at(to);
+  const Slot p = parent(source);
+  const Slot small = child(source, Side::small), big = child(source, Side::big);
+  if (p != nil) set_child(at(p), side_under(p, from), to);
+  if (small != nil) set_parent(at(small), to);
+  if (big != nil) set_parent(at(big), to);
+  std::memcpy(static_cast<void*>(&target), &source, sizeof target);  // records move bitwise
+  NodeTable::make_free(source);
+}
+
+}  // namespace quilmar
