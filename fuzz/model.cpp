@@ -102,7 +102,7 @@ bool Model::alloc(float siz, bool allocation_refused) {
   if (!alloc_asks_memory(siz) || allocation_refused) return false;
   slots.clear();
   order.clear();
-  for (Position& p : positions) p.ended = true;
+  for (Position& p : positions) p = {};
   gave_back_ = false;
   table_slots = static_cast<std::size_t>(rounded(siz)) + 1;
   egn = NOT_EGNORE;
@@ -111,10 +111,10 @@ bool Model::alloc(float siz, bool allocation_refused) {
   return true;
 }
 
-// The table has AllocSize + 1 slots and Count <= AllocSize + 1, except after a refused Alloc.
+// The table has slots 0 to AllocSize (rounded), except while a refused Alloc's kept table is in
+// use: a kept table whose size matches the size asked for is no different from a built one.
 bool Model::out_of_step() const {
-  return !(rounded(alloc_size) + 1 == static_cast<double>(table_slots) &&
-           count() <= alloc_size + 1);
+  return rounded(alloc_size) + 1 != static_cast<double>(table_slots);
 }
 
 // Whether the table can be extended to slots 0..size (rounded): a bound a slot number can name,
@@ -131,7 +131,7 @@ bool Model::extend_to(float size, bool allocation_refused) {
 // Indata. Each rule below is one the store is held to; a refusal is the warning box with the
 // size it names, and leaves the store exactly as it was.
 std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
-                                   bool allocation_refused, const Chooser& replaced) {
+                                   bool allocation_refused) {
   may_allocate_ = false;
   // Keys that read as an empty slot ("", Empty, Null) are refused, and so are keys with no order
   // (one that is not even equal to itself: NaN, objects, arrays, error values) and keys that
@@ -143,8 +143,6 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
   } catch (...) {
     return alloc_size;
   }
-  // An object whose first table was refused has no slot 0 to start from.
-  if (table_slots == 0) return alloc_size;
 
   // Keys equal to the new one are [first, last) of the order.
   const auto less = [this](const VARIANT& a, std::int32_t s) {
@@ -155,41 +153,46 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
   };
   const auto first = std::lower_bound(order.begin(), order.end(), *k, greater);
   const auto last = std::upper_bound(order.begin(), order.end(), *k, less);
-  // USE_FIRST_DATA keeps the stored pair; USE_LAST_DATA replaces one equal pair, key and payload
-  // both. Under any other policy value an equal key is stored after every equal one.
+  // USE_FIRST_DATA keeps the stored pair; USE_LAST_DATA replaces the first equal pair, key and
+  // payload both, in its place. Under any other policy value an equal key is stored after every
+  // equal one.
   if (first != last && egn == USE_FIRST_DATA) return std::nullopt;
   Variant p;
   if (first != last && egn == USE_LAST_DATA) {
     if (!copy_of(payload, p)) return alloc_size;
-    const std::int32_t slot = replaced(std::vector<std::int32_t>(first, last), *k, *p);
-    slots[static_cast<std::size_t>(slot)] = {std::move(k), std::move(p)};
+    Pair& replaced = slots[static_cast<std::size_t>(*first)];
+    replaced.key = std::move(k);
+    replaced.payload = std::move(p);
     return std::nullopt;
   }
-
-  // The new node takes slot Count. Count above AllocSize is a full table: after an Alloc with a
-  // fractional size, or one refused below the keys already held.
-  if (count() > alloc_size) return alloc_size;
   if (!copy_of(payload, p)) return alloc_size;
+
+  // The new pair takes slot Count; slot numbers are floats, none beyond 2^24.
   const std::size_t slot = slots.size();
-  // Slot numbers are floats: none beyond 2^24.
   if (slot >= static_cast<std::size_t>(kMaxSlot)) return alloc_size;
-  if (!(count() < alloc_size)) {
-    // The node takes the table's last slot: the table grows by 100 first, and a growth that
+  const double bound = rounded(alloc_size);
+  if (out_of_step()) {
+    // A refused Alloc's kept table takes keys while it has slots; full, it grows to the size
+    // asked for, or the key is refused.
+    if (slot >= table_slots && !(bound >= static_cast<double>(slot) &&
+                                 extend_to(alloc_size, allocation_refused)))
+      return alloc_size;
+  } else if (static_cast<double>(slot) > bound) {
+    return alloc_size;  // the last slot is used: after an Alloc with a fractional size
+  } else if (static_cast<double>(slot) == bound && alloc_size == bound) {
+    // The pair takes the table's last slot: the table grows by 100 first, and a growth that
     // cannot be had refuses the key, naming the size it was for; AllocSize stays.
     const float grown = alloc_size + 100;
     if (!extend_to(grown, allocation_refused)) return grown;
     alloc_size = grown;
-  } else if (slot >= table_slots) {
-    // A refused Alloc kept a smaller table than AllocSize says: keys fill it, and then it grows
-    // to the size asked for, or the key is refused.
-    if (!extend_to(alloc_size, allocation_refused)) return alloc_size;
-  } else if (gave_back_) {
+  }
+  if (slot < table_slots && gave_back_ && !may_allocate_) {
     // Removals give memory back, which insertions ask for again; refused, the key is refused.
     may_allocate_ = true;
     if (allocation_refused) return alloc_size;
   }
   order.insert(last, static_cast<std::int32_t>(slot));
-  slots.push_back({std::move(k), std::move(p)});
+  slots.push_back({std::move(k), std::move(p), ++stamps_});
   return std::nullopt;
 }
 
@@ -335,35 +338,48 @@ Model::Put Model::put(const VARIANT& key, const VARIANT& payload, bool allocatio
     return Put::replaced;
   }
   // With no equal key the policy plays no part: the pair is inserted or refused for want of room.
-  const auto never = [](const std::vector<std::int32_t>& equal, const VARIANT&, const VARIANT&) {
-    return equal.front();
-  };
-  return indata(key, *p, allocation_refused, never) ? Put::no_room : Put::inserted;
+  return indata(key, *p, allocation_refused) ? Put::no_room : Put::inserted;
+}
+
+Model::Position Model::Position::clone() const {
+  Position p;
+  p.started = started;
+  p.stamp = stamp;
+  if (started) copy_value(*p.key.get(), *key);
+  return p;
 }
 
 std::vector<std::int32_t> Model::next(Position& p, std::size_t most) const {
   std::vector<std::int32_t> r;
-  if (p.ended) return r;
   auto at = order.begin();
   if (p.started) {
-    at = std::find(order.begin(), order.end(), p.slot);
-    if (at != order.end()) ++at;
+    // The first pair after (key, stamp): a bigger key, or an equal key inserted later.
+    at = std::find_if(order.begin(), order.end(), [&](std::int32_t s) {
+      const Pair& pair = slots[static_cast<std::size_t>(s)];
+      const Order o = compare(*pair.key, *p.key);
+      return o == Order::greater || (o == Order::equal && pair.stamp > p.stamp);
+    });
   }
   for (; at < order.end() && r.size() < most; ++at) r.push_back(*at);
-  if (!r.empty()) p = {true, false, r.back()};
+  if (!r.empty()) {
+    const Pair& last = slots[static_cast<std::size_t>(r.back())];
+    p.started = true;
+    p.stamp = last.stamp;
+    p.key = Variant();
+    copy_value(*p.key.get(), *last.key);
+  }
   return r;
 }
 
-// A node changing slots: every slot number held for it follows.
+// A pair changing slots: the cursor follows it.
 void Model::relabel(std::int32_t from, std::int32_t to) {
   std::replace(order.begin(), order.end(), from, to);
-  for (Position& p : positions)
-    if (p.started && !p.ended && p.slot == from) p.slot = to;
   if (cursor == static_cast<float>(from)) cursor = static_cast<float>(to);
 }
 
 // Removes the pair at `at` in the order. The cursor on it goes to the next bigger key, or to slot
-// 0 when there is none; a position on it goes back to the key before it. Slot 0 stays the top: it
+// 0 when there is none; positions are untouched (they stand after a key, not on a slot). Slot 0
+// stays the top: it
 // takes the pair of its neighbour in the order (the next one, or the one before when it holds the
 // biggest key), whose slot is freed instead; the pair of the last slot then moves into the freed
 // slot, so that slots 0..Count-1 stay in use.
@@ -373,13 +389,6 @@ void Model::drop(std::size_t at) {
   const bool has_next = at + 1 < order.size();
   const std::int32_t next = has_next ? order[at + 1] : -1;
   const bool on_cursor = cursor == static_cast<float>(gone);
-  for (Position& p : positions) {
-    if (!p.started || p.ended || p.slot != gone) continue;
-    if (at == 0)
-      p = {};
-    else
-      p.slot = order[at - 1];
-  }
   order.erase(order.begin() + static_cast<std::ptrdiff_t>(at));
   std::int32_t freed = gone;
   if (gone == 0) {
@@ -432,8 +441,7 @@ void Model::remove_all() {
   gave_back_ = true;  // an empty store's memory too
   slots.clear();
   order.clear();
-  for (Position& p : positions)
-    if (p.started && !p.ended) p = {};
+  for (Position& p : positions) p = {};
   cursor = 0;
   if (read_mode == FAULT) read_mode = WRITE_DATA;
 }

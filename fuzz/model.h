@@ -31,14 +31,11 @@ struct ReadAnswer {
   MODEVAL mode;
 };
 
-// Which of several equal keys a replacement took, given the new key and payload.
-using Chooser = std::function<std::int32_t(const std::vector<std::int32_t>& equal,
-                                           const VARIANT& key, const VARIANT& payload)>;
-
 class Model {
  public:
   struct Pair {
     Variant key, payload;
+    std::uint64_t stamp = 0;  // when it was inserted: equal keys are in this order
   };
 
   Model();
@@ -50,11 +47,9 @@ class Model {
   // Whether Alloc(siz) asks for memory at all (a bound it accepts).
   static bool alloc_asks_memory(float siz);
 
-  // Indata(key, payload); the answer is the size the warning box shows, or none. `replaced`
-  // names which of several equal keys a USE_LAST_DATA replacement took (the model does not know
-  // the tree, so it asks). `allocation_refused`: the table's memory was refused during the call.
-  std::optional<float> indata(const VARIANT& key, const VARIANT& payload, bool allocation_refused,
-                              const Chooser& replaced);
+  // Indata(key, payload); the answer is the size the warning box shows, or none.
+  // `allocation_refused`: the table's memory was refused during the call.
+  std::optional<float> indata(const VARIANT& key, const VARIANT& payload, bool allocation_refused);
   // Whether the last indata() had to grow the table (so an allocation could be asked for).
   bool may_allocate() const { return may_allocate_; }
 
@@ -88,12 +83,14 @@ class Model {
   Variant remove_current();
   void remove_all();
 
-  // Enumerator positions: the slot of the last key returned; the next key is the one after it in
-  // the order as it stands. An emptied store ends every position until it is reset; one whose
-  // key is removed goes back to the key before it, or to the start.
+  // Enumerator positions: after the pair it returned last (its key and when it was inserted);
+  // the next pairs are those after it in the order as it stands, whatever was removed since.
+  // RemoveAll and Alloc start every position over.
   struct Position {
-    bool started = false, ended = false;
-    std::int32_t slot = 0;
+    bool started = false;
+    Variant key;
+    std::uint64_t stamp = 0;
+    Position clone() const;
   };
   // Up to `most` slots after `p`, moving `p` past them.
   std::vector<std::int32_t> next(Position& p, std::size_t most) const;
@@ -118,7 +115,8 @@ class Model {
   void drop(std::size_t at);
   void relabel(std::int32_t from, std::int32_t to);
   bool may_allocate_ = false;
-  bool gave_back_ = false;  // removals since the last Alloc may have given memory back
+  bool gave_back_ = false;
+  std::uint64_t stamps_ = 0;  // removals since the last Alloc may have given memory back
   Variant free_text_;
 };
 

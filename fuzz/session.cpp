@@ -332,25 +332,7 @@ class Session {
     expect(std::memcmp(&key, &key_before, sizeof key) == 0 &&
                std::memcmp(&payload, &payload_before, sizeof payload) == 0,
            "Indata changed its arguments");
-    const Store& s = store();
-    // The slot whose pair changed; failing that, one that already held the new pair (so the
-    // replacement changed nothing visible).
-    const auto replaced = [&](const std::vector<std::int32_t>& equal, const VARIANT& new_key,
-                              const VARIANT& new_payload) {
-      for (const std::int32_t slot : equal) {
-        const auto i = static_cast<std::size_t>(slot);
-        if (!same(s.table()[i].Data, *model_.slots[i].key) ||
-            !same(s.table()[i].SubData, *model_.slots[i].payload))
-          return slot;
-      }
-      for (const std::int32_t slot : equal) {
-        const auto i = static_cast<std::size_t>(slot);
-        if (same(s.table()[i].Data, new_key) && same(s.table()[i].SubData, new_payload))
-          return slot;
-      }
-      return equal.front();
-    };
-    const std::optional<float> warning = model_.indata(key, payload, refused_, replaced);
+    const std::optional<float> warning = model_.indata(key, payload, refused_);
     expect(!refused_ || model_.may_allocate(), "memory asked for where no growth was due");
     expect_boxes(boxes, warning);
     check();
@@ -622,7 +604,7 @@ class Session {
             static_cast<unsigned long>(which));
       if (positions_.size() >= 4) return;
       positions_.push_back(choice == 0 ? s.open_position() : s.clone_position(positions_[which]));
-      model_.positions.push_back(choice == 0 ? Model::Position{} : model_.positions[which]);
+      model_.positions.push_back(choice == 0 ? Model::Position{} : model_.positions[which].clone());
     } else if (choice == 2) {
       trace(depth_, "enumerator %lu closed", static_cast<unsigned long>(which));
       s.close_position(positions_[which]);
