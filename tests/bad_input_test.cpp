@@ -242,7 +242,7 @@ const char* name(Passing p) {
 }
 
 // An object holding a few keys, seen through the vtable and, for the checks, as its store.
-struct Object : TestObject {
+struct Object : TestObject<> {
   Object() {
     put(*i4(5), *text("five"));
     put(*text("m"), *i4(1));

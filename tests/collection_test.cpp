@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "object.h"
 #include "quilmar/quilmar.h"
 #include "server/members.h"
 #include "values.h"
@@ -23,24 +24,13 @@ const VARIANT kMissing = [] {
 }();
 
 // A store with the keys b, d, d, f (payloads b1, d1, d2, f1) behind _clsAVLt2.
-struct Store2 {
-  _clsAVLt2* p = nullptr;
+struct Store2 : TestObject<_clsAVLt2> {
   Store2() {
-    IClassFactory* factory = nullptr;
-    EXPECT_EQ(
-        DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-        S_OK);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt2, reinterpret_cast<void**>(&p)), S_OK);
-    factory->Release();
     for (const char* pair : {"b1", "d1", "d2", "f1"}) {
       Variant key = text(std::string(1, pair[0]).c_str()), payload = text(pair);
-      EXPECT_EQ(p->Indata(key.get(), payload.get(), Variant().get()), S_OK);
+      EXPECT_EQ(get()->Indata(key.get(), payload.get(), Variant().get()), S_OK);
     }
   }
-  ~Store2() {
-    if (p) p->Release();
-  }
-  _clsAVLt2* operator->() const { return p; }
 };
 
 std::string text_of(const VARIANT& v) {
@@ -71,7 +61,7 @@ TEST(Collection, BothInterfacesAreOneObject) {
   Store2 s;
   _clsAVLt* old = nullptr;
   ASSERT_EQ(s->QueryInterface(IID__clsAVLt, reinterpret_cast<void**>(&old)), S_OK);
-  EXPECT_EQ(static_cast<void*>(old), static_cast<void*>(s.p));
+  EXPECT_EQ(static_cast<void*>(old), static_cast<void*>(s.get()));
   LONG count = 0, number = 0;
   EXPECT_EQ(s->get_Count(&count), S_OK);
   EXPECT_EQ(old->get_DataNumber(&number), S_OK);

@@ -103,7 +103,7 @@ Text text_result(const Outcome& o) {
 }
 
 TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
-  TestObject o;
+  TestObject<> o;
   const struct {
     const char* name;
     DISPID id;
@@ -141,7 +141,7 @@ TEST(Dispatch, NamesMapToTheFixedIdsWhateverTheirCase) {
 }
 
 TEST(Dispatch, PropertiesAreReadWithEitherKindOfAccess) {
-  TestObject o;
+  TestObject<> o;
   for (WORD flags : {kGet, kScriptGet}) {
     Outcome r = invoke(o.get(), "MemorySize", flags);
     EXPECT_EQ(r.hr, S_OK);
@@ -178,7 +178,7 @@ TEST(Dispatch, EgnoreIsWrittenAndReadUnderOneId) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    TestObject o;
+    TestObject<> o;
     EXPECT_EQ(invoke(o.get(), "Egnore", kPut, row.positional, row.named).hr, S_OK);
     EXPECT_EQ(get_long(o.get(), "Egnore"), row.expected);
   }
@@ -206,7 +206,7 @@ TEST(Dispatch, AllocConvertsSizOrSuppliesItsDefault) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    TestObject o;
+    TestObject<> o;
     const Outcome r = invoke(o.get(), "Alloc", kMethod, row.positional, row.named);
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_EQ(r.result->vt, VT_BOOL);
@@ -259,14 +259,14 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
   for (const auto& row : rows) {
     ++line;
     SCOPED_TRACE("row " + std::to_string(line) + " " + row.member);
-    TestObject o;
+    TestObject<> o;
     const Outcome r = invoke(o.get(), row.member, row.flags, row.positional, row.named);
     EXPECT_EQ(r.hr, row.hr);
     EXPECT_EQ(r.arg_error, row.arg_error);
     EXPECT_EQ(r.result->vt, VT_EMPTY);
     EXPECT_EQ(get_long(o.get(), "MemorySize"), 100);
   }
-  TestObject o;
+  TestObject<> o;
   EXPECT_EQ(invoke(o.get(), 0x12345, kScriptGet, {}).hr, DISP_E_MEMBERNOTFOUND);
   DISPPARAMS none = {};
   EXPECT_EQ(o->Invoke(dispid::MemorySize, IID_IDispatch, 0, kGet, &none, nullptr, nullptr, nullptr),
@@ -274,7 +274,7 @@ TEST(Dispatch, WrongCallsGetTheStandardAnswers) {
 }
 
 TEST(Dispatch, KeysAndPayloadsTravelByValueAndByReference) {
-  TestObject o;
+  TestObject<> o;
   Variant c = text("c"), payload = r8(2.5), m = text("m");
   Outcome r = invoke(o.get(), "Indata", kMethod, {*m, *i4(1)});
   EXPECT_EQ(r.hr, S_OK);
@@ -323,7 +323,7 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    TestObject o;  // empty: the first step finds no key
+    TestObject<> o;  // empty: the first step finds no key
     const Outcome r = invoke(o.get(), "Read", kMethod, {row.mode});
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_EQ(text_result(r), T(""));
@@ -412,7 +412,7 @@ TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {
 }
 
 TEST(Dispatch, AFailureLeavesTheObjectUsable) {
-  TestObject o;
+  TestObject<> o;
   EXPECT_EQ(invoke(o.get(), "Alloc", kMethod, {*r8(3e9)}).hr, S_OK);  // a table too big: not built
   const Outcome r = invoke(o.get(), "MemorySize", kScriptGet);
   EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
@@ -430,7 +430,7 @@ TEST(Dispatch, AFailureLeavesTheObjectUsable) {
 TEST(Dispatch, InvokeHoldsTheObjectWhenTheClientReleasesItMidCall) {
   IDispatch* d = nullptr;
   {
-    TestObject o;
+    TestObject<> o;
     d = o.release();  // the client's only reference, released in the pump below
   }
   bool released = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/failure.h"
+#include "object.h"
 #include "quilmar/quilmar.h"
 #include "values.h"
 
@@ -10,12 +11,8 @@ namespace quilmar::test {
 namespace {
 
 TEST(ErrorInfo, AFailedMemberLeavesItsDescriptionForTheCaller) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  _clsAVLt* store = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&store)), S_OK);
-  factory->Release();
+  TestObject<> object;
+  _clsAVLt* store = object.get();
 
   ISupportErrorInfo* support = nullptr;
   ASSERT_EQ(store->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
@@ -49,7 +46,6 @@ TEST(ErrorInfo, AFailedMemberLeavesItsDescriptionForTheCaller) {
   SysFreeString(description);
   SysFreeString(source);
   info->Release();
-  store->Release();
 }
 
 }  // namespace

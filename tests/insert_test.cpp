@@ -263,7 +263,7 @@ TEST(Insert, WarningTextIsExactByteForByte) {
 }
 
 TEST(Insert, ThroughTheObjectTheResultIsAlwaysEmpty) {
-  TestObject store;
+  TestObject<> store;
   BoxCapture boxes;
   Variant good = i4(1), payload = text(""), refused = null();
   EGN_MOD first = USE_FIRST_DATA;

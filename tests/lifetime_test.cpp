@@ -21,7 +21,7 @@ namespace {
 
 // A new object whose only reference the test releases itself.
 _clsAVLt* create() {
-  return TestObject().release();
+  return TestObject<>().release();
 }
 
 const Store& store_of(_clsAVLt* obj) {

@@ -218,10 +218,9 @@ TEST(Lookup, PutReportsNoRoomWithoutABoxAndLosesNothing) {
   for (LONG k = 0; k < 100; ++k) full.indata(*i4(k), *i4(k));
   const Snapshot before = snapshot(full);
   {
-    const auto old = set_table_allocation_hook([](std::size_t) { return false; });
+    const AllocationLimit refused(0);
     EXPECT_EQ(full.put_item(*i4(100), *i4(0)), Store::Put::no_room);
     EXPECT_EQ(full.put_item(*i4(7), *i4(0)), Store::Put::replaced) << "replacing needs no room";
-    set_table_allocation_hook(old);
   }
   full.put_item(*i4(7), *i4(7));
   EXPECT_TRUE(snapshot(full) == before);

@@ -16,7 +16,7 @@ IClassFactory* factory() {
 }
 
 TEST(Object, ConstructionDefaultsThroughTheVtable) {
-  TestObject store;
+  TestObject<> store;
   ASSERT_NE(store.get(), nullptr);
   LONG n = -1;
   EXPECT_EQ(store->get_MemorySize(&n), S_OK);
@@ -33,7 +33,7 @@ TEST(Object, ConstructionDefaultsThroughTheVtable) {
 }
 
 TEST(Object, AllocAndEgnoreThroughTheVtable) {
-  TestObject store;
+  TestObject<> store;
   EGN_MOD seven = static_cast<EGN_MOD>(7);
   EXPECT_EQ(store->put_Egnore(&seven), S_OK);
   EGN_MOD read = NOT_EGNORE;
@@ -63,7 +63,7 @@ TEST(Object, AllocAndEgnoreThroughTheVtable) {
 }
 
 TEST(Object, QueryInterfaceAnswersItsThreeInterfaces) {
-  TestObject store;
+  TestObject<> store;
   for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &IID__clsAVLt}) {
     void* p = nullptr;
     EXPECT_EQ(store->QueryInterface(*iid, &p), S_OK);
@@ -79,7 +79,7 @@ TEST(Object, FactoryRefusesOtherClassesAndAggregation) {
   void* p = reinterpret_cast<void*>(1);
   EXPECT_EQ(DllGetClassObject(IID__clsAVLt, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(p, nullptr);
-  TestObject store;
+  TestObject<> store;
   IUnknown* outer = store.get();
   IClassFactory* f = factory();
   EXPECT_EQ(f->CreateInstance(outer, IID_IUnknown, &p), CLASS_E_NOAGGREGATION);

@@ -211,7 +211,7 @@ TEST(Read, ReentrantAllocDuringAWalkRestartsFromSlotZero) {
 
 TEST(Read, ReleasingTheLastReferenceDuringAWalkWaitsForTheCall) {
   const long before = module::usage();
-  TestObject object;
+  TestObject<> object;
   _clsAVLt* store = object.release();
   for (LONG k : {5, 3, 8, 1}) {
     Variant key = i4(k), payload = text("x"), ignored;

@@ -1,28 +1,21 @@
 #include "host/event_pump.h"
 
+#include "host/seam.h"
 #include "host/system.h"
 
 namespace quilmar {
 namespace {
 
-EventPumpHook& hook() {
-  static EventPumpHook h;
-  return h;
-}
+Seam<void()> seam;
 
 }  // namespace
 
-EventPumpHook set_event_pump_hook(EventPumpHook h) {
-  EventPumpHook old = std::move(hook());
-  hook() = std::move(h);
-  return old;
+EventPumpHook set_event_pump_hook(EventPumpHook hook) {
+  return seam.replace(std::move(hook));
 }
 
 void yield_events() {
-  if (hook()) {
-    hook()();
-    return;
-  }
+  if (seam.hook()) return seam.hook()();
   system::pump_messages();
 }
 

@@ -1,25 +1,21 @@
 #include "host/message_box.h"
 
+#include "host/seam.h"
 #include "host/system.h"
 
 namespace quilmar {
 namespace {
 
-MessageBoxHook& hook() {
-  static MessageBoxHook h;
-  return h;
-}
+Seam<int(TextView, UINT, TextView)> seam;
 
 }  // namespace
 
-MessageBoxHook set_message_box_hook(MessageBoxHook h) {
-  MessageBoxHook old = std::move(hook());
-  hook() = std::move(h);
-  return old;
+MessageBoxHook set_message_box_hook(MessageBoxHook hook) {
+  return seam.replace(std::move(hook));
 }
 
 int message_box(TextView text, UINT buttons, TextView title) {
-  if (hook()) return hook()(text, buttons, title);
+  if (seam.hook()) return seam.hook()(text, buttons, title);
   return system::message_box(text, buttons, title);
 }
 

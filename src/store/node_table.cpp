@@ -6,15 +6,13 @@
 #include <new>
 #include <utility>
 
+#include "host/seam.h"
 #include "store/links.h"
 
 namespace quilmar {
 namespace {
 
-TableAllocationHook& allocation_hook() {
-  static TableAllocationHook h;
-  return h;
-}
+Seam<bool(std::size_t)> allocation_seam;
 
 // Spare capacity is an eighth on top of what is asked, so a table that grows 100 slots at a time
 // reallocates O(log n) times while wasting little memory.
@@ -26,10 +24,8 @@ std::size_t capacity_for(std::size_t slots, std::size_t current) {
 
 }  // namespace
 
-TableAllocationHook set_table_allocation_hook(TableAllocationHook h) {
-  TableAllocationHook old = std::move(allocation_hook());
-  allocation_hook() = std::move(h);
-  return old;
+TableAllocationHook set_table_allocation_hook(TableAllocationHook hook) {
+  return allocation_seam.replace(std::move(hook));
 }
 
 void NodeTable::make_free(AVLtree& r) noexcept {
@@ -84,7 +80,7 @@ void NodeTable::reserve(std::size_t slots) {
   if (slots <= capacity_) return;
   if (slots > std::numeric_limits<std::size_t>::max() / sizeof(AVLtree)) throw std::bad_alloc();
   const std::size_t bytes = slots * sizeof(AVLtree);
-  if (allocation_hook() && !allocation_hook()(bytes)) throw std::bad_alloc();
+  if (allocation_seam.hook() && !allocation_seam.hook()(bytes)) throw std::bad_alloc();
   // Records hold only floats and Variants, which move bitwise.
   void* block = std::realloc(static_cast<void*>(slots_), bytes);
   if (!block) throw std::bad_alloc();

@@ -1,29 +1,59 @@
-// An object as a client creates it: through DllGetClassObject and the class factory. The fixture
-// releases the reference it holds when it ends, however the test ends.
+// An object as a client creates it: through DllGetClassObject and the class factory, asked for the
+// interface `Face`. The fixture releases the reference it holds when it ends, however the test
+// ends.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <utility>
 
 #include "quilmar/quilmar.h"
+#include "server/avl_object.h"
 #include "store/store.h"
 
 namespace quilmar::test {
 
+// The identifiers a fixture asks for, by interface.
+template <class Face>
+struct Identity;
+template <>
+struct Identity<_clsAVLt> {
+  static constexpr const IID& iid = IID__clsAVLt;
+};
+template <>
+struct Identity<_clsAVLt2> {
+  static constexpr const IID& iid = IID__clsAVLt2;
+};
+
+template <class Face = _clsAVLt>
 class TestObject {
  public:
-  TestObject();
-  ~TestObject();
+  TestObject() {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(
+        DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
+    if (!factory) return;
+    EXPECT_EQ(factory->CreateInstance(nullptr, Identity<Face>::iid, reinterpret_cast<void**>(&p_)),
+              S_OK);
+    factory->Release();
+  }
+  ~TestObject() {
+    if (p_) p_->Release();
+  }
   TestObject(const TestObject&) = delete;
   TestObject& operator=(const TestObject&) = delete;
 
-  _clsAVLt* get() const { return p_; }
-  _clsAVLt* operator->() const { return p_; }
-  const Store& store() const;
+  Face* get() const { return p_; }
+  Face* operator->() const { return p_; }
+  const Store& store() const {
+    return static_cast<const AvlObject*>(static_cast<const _clsAVLt*>(p_))->store();
+  }
   // Hands the reference to the test, which then releases it itself.
-  _clsAVLt* release() { return std::exchange(p_, nullptr); }
+  Face* release() { return std::exchange(p_, nullptr); }
 
  private:
-  _clsAVLt* p_ = nullptr;
+  Face* p_ = nullptr;
 };
 
 }  // namespace quilmar::test

@@ -14,6 +14,19 @@
 
 namespace quilmar::test {
 
+// Sets a hook through `set` while it lives, and puts back the one it replaced.
+template <class Hook, Hook (*set)(Hook)>
+class HookGuard {
+ public:
+  explicit HookGuard(Hook hook) : previous_(set(std::move(hook))) {}
+  ~HookGuard() { set(std::move(previous_)); }
+  HookGuard(const HookGuard&) = delete;
+  HookGuard& operator=(const HookGuard&) = delete;
+
+ private:
+  Hook previous_;
+};
+
 struct Box {
   std::string title;
   std::string text;
@@ -24,24 +37,18 @@ struct Box {
 class BoxCapture {
  public:
   BoxCapture();
-  ~BoxCapture();
-  BoxCapture(const BoxCapture&) = delete;
-  BoxCapture& operator=(const BoxCapture&) = delete;
   const std::vector<Box>& boxes() const { return boxes_; }
   void clear() { boxes_.clear(); }
 
  private:
   std::vector<Box> boxes_;
-  MessageBoxHook previous_;
+  HookGuard<MessageBoxHook, set_message_box_hook> guard_;
 };
 
 // Counts the event pump's calls while it lives, running `during` on each call if given.
 class PumpSpy {
  public:
   explicit PumpSpy(std::function<void()> during = {});
-  ~PumpSpy();
-  PumpSpy(const PumpSpy&) = delete;
-  PumpSpy& operator=(const PumpSpy&) = delete;
   int calls() const { return calls_; }
   void reset() { calls_ = 0; }
   void set_during(std::function<void()> during) { during_ = std::move(during); }
@@ -49,20 +56,11 @@ class PumpSpy {
  private:
   int calls_ = 0;
   std::function<void()> during_;
-  EventPumpHook previous_;
+  HookGuard<EventPumpHook, set_event_pump_hook> guard_;
 };
 
 // Answers the node table's requests for memory with `hook` while it lives.
-class AllocationHook {
- public:
-  explicit AllocationHook(TableAllocationHook hook);
-  ~AllocationHook();
-  AllocationHook(const AllocationHook&) = delete;
-  AllocationHook& operator=(const AllocationHook&) = delete;
-
- private:
-  TableAllocationHook previous_;
-};
+using AllocationHook = HookGuard<TableAllocationHook, set_table_allocation_hook>;
 
 // Refuses, as an exhausted heap would, every table of more than `slots` slots while it lives
 // (0: every table), so large sizes run their failure paths without using the memory.
