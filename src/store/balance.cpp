@@ -117,6 +117,8 @@ Slot Tree::rotate(Slot x, Side s) {
     set_child(Y, o, x);
     set_balance(X, was == BALANCED ? leaning(s) : BALANCED);
     set_balance(Y, was == BALANCED ? leaning(o) : BALANCED);
+    recount(x);
+    recount(y);
     top = y;
   } else {
     // double rotation: Z, Y's inner child, comes up over both; b goes to Y, c to X
@@ -138,6 +140,9 @@ Slot Tree::rotate(Slot x, Side s) {
     set_balance(Y, after.y);
     set_balance(X, after.x);
     set_balance(Z, BALANCED);
+    recount(x);
+    recount(y);
+    recount(z);
     top = z;
   }
   set_child(P, x_side, top);

@@ -47,6 +47,7 @@ const AVLtree& NodeTable::free_record() noexcept {
 
 NodeTable::NodeTable(NodeTable&& other) noexcept
     : slots_(std::exchange(other.slots_, nullptr)),
+      subtrees_(std::exchange(other.subtrees_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       built_(std::exchange(other.built_, 0)),
       capacity_(std::exchange(other.capacity_, 0)) {}
@@ -55,6 +56,7 @@ NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
   if (this != &other) {
     release();
     slots_ = std::exchange(other.slots_, nullptr);
+    subtrees_ = std::exchange(other.subtrees_, nullptr);
     size_ = std::exchange(other.size_, 0);
     built_ = std::exchange(other.built_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
@@ -72,7 +74,9 @@ void NodeTable::release() noexcept {
     VariantClear(&slots_[i].SubData);
   }
   std::free(slots_);
+  std::free(subtrees_);
   slots_ = nullptr;
+  subtrees_ = nullptr;
   size_ = built_ = capacity_ = 0;
 }
 
@@ -81,10 +85,14 @@ void NodeTable::reserve(std::size_t slots) {
   if (slots > std::numeric_limits<std::size_t>::max() / sizeof(AVLtree)) throw std::bad_alloc();
   const std::size_t bytes = slots * sizeof(AVLtree);
   if (allocation_seam.hook() && !allocation_seam.hook()(bytes)) throw std::bad_alloc();
-  // Records hold only floats and Variants, which move bitwise.
+  // Records hold only floats and Variants, which move bitwise. Should the second block fail, the
+  // first is only bigger than the capacity says.
   void* block = std::realloc(static_cast<void*>(slots_), bytes);
   if (!block) throw std::bad_alloc();
   slots_ = static_cast<AVLtree*>(block);
+  void* sizes = std::realloc(subtrees_, slots * sizeof *subtrees_);
+  if (!sizes) throw std::bad_alloc();
+  subtrees_ = static_cast<std::uint32_t*>(sizes);
   capacity_ = slots;
 }
 
@@ -97,7 +105,10 @@ NodeTable NodeTable::of_free_slots(std::size_t slots) {
 void NodeTable::grow(std::size_t slots) {
   if (slots <= size_) return;
   reserve(capacity_for(slots, capacity_));
-  for (std::size_t i = built_; i < slots; ++i) make_free(slots_[i]);
+  for (std::size_t i = built_; i < slots; ++i) {
+    make_free(slots_[i]);
+    subtrees_[i] = 0;
+  }
   size_ = built_ = slots;
 }
 
@@ -106,7 +117,10 @@ void NodeTable::build(std::size_t slots) {
   if (slots <= built_) return;
   reserve(std::min(capacity_for(slots, capacity_), size_));
   const std::size_t upto = std::min(capacity_, size_);
-  for (std::size_t i = built_; i < upto; ++i) make_free(slots_[i]);
+  for (std::size_t i = built_; i < upto; ++i) {
+    make_free(slots_[i]);
+    subtrees_[i] = 0;
+  }
   built_ = upto;
 }
 
@@ -119,15 +133,18 @@ void NodeTable::unbuild_from(std::size_t slots) noexcept {
   built_ = slots;
   if (slots == 0) {
     std::free(slots_);
+    std::free(subtrees_);
     slots_ = nullptr;
+    subtrees_ = nullptr;
     capacity_ = 0;
     return;
   }
-  // Shrinking in place; should the block not shrink, it is kept as it is.
-  if (void* block = std::realloc(static_cast<void*>(slots_), slots * sizeof(AVLtree))) {
+  // Shrinking in place; a block that does not shrink is kept as it is, at least as big.
+  if (void* block = std::realloc(static_cast<void*>(slots_), slots * sizeof(AVLtree)))
     slots_ = static_cast<AVLtree*>(block);
-    capacity_ = slots;
-  }
+  if (void* sizes = std::realloc(subtrees_, slots * sizeof *subtrees_))
+    subtrees_ = static_cast<std::uint32_t*>(sizes);
+  capacity_ = slots;
 }
 
 }  // namespace quilmar

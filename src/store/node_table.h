@@ -1,4 +1,5 @@
-// The node table: one contiguous block of AVLtree records, addressed by slot number.
+// The node table: one contiguous block of AVLtree records, addressed by slot number, and beside it
+// (never inside: the record's layout is the class's published one) each slot's subtree size.
 //
 // The table owns the Variants in its records and clears them once, when it is released or
 // replaced; records relocate bitwise when the block grows. Its logical size is whatever the store
@@ -8,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "quilmar/quilmar.h"
@@ -46,6 +48,13 @@ class NodeTable {
     return slot < built_ ? slots_[slot] : free_record();
   }
 
+  // The number of nodes in the subtree under a slot: 0 for a free slot. Writable for built slots
+  // only.
+  std::uint32_t& subtree(std::size_t slot) noexcept { return subtrees_[slot]; }
+  std::uint32_t subtree(std::size_t slot) const noexcept {
+    return slot < built_ ? subtrees_[slot] : 0;
+  }
+
   static void make_free(AVLtree& record) noexcept;
 
  private:
@@ -54,6 +63,7 @@ class NodeTable {
   static const AVLtree& free_record() noexcept;
 
   AVLtree* slots_ = nullptr;
+  std::uint32_t* subtrees_ = nullptr;  // as many as records, built with them
   std::size_t size_ = 0;
   std::size_t built_ = 0;  // records [0, built_) exist; built_ <= size_, built_ <= capacity_
   std::size_t capacity_ = 0;

@@ -67,7 +67,7 @@ void Store::remove_all() noexcept {
   ++generation_;
   if (n > 0) {
     NodeTable& table = tree_.table();
-    for (std::size_t i = 0; i < n; ++i) clear_links(table[i]);
+    tree_.clear(n);
     // A free slot 0 is what makes the tree empty; its pair goes last.
     Variant top_key, top_payload;
     take_pair(table[0], top_key, top_payload);
@@ -110,6 +110,7 @@ Slot Store::remove_node(Slot slot, Variant& key, Variant& payload) {
     // Slot 0 stays the top: it takes the pair of its in-order neighbour, whose node goes instead.
     const Slot small = child(node, Side::small), big = child(node, Side::big);
     if (small == nil && big == nil) {
+      tree_.clear(1);
       NodeTable::make_free(node);
       tree_.set_count(0);
       set_cursor(kTop);

@@ -12,10 +12,12 @@
 //   I6 count: with AllocSize rounded (half to even), Count <= AllocSize + 1 and the table has
 //      AllocSize + 1 slots, unless an Alloc failed, which leaves AllocSize at the size asked for
 //      and the old table in use.
+//   I7 positions: beside each record, the number of nodes in its subtree (0 for a free slot), from
+//      which a node's 0-based position in key order follows.
 //
 // Where each part lives: the tree's walks, links and rebalancing in tree.h (tree.cpp,
 // balance.cpp); below the Store's public members, each group names its file; the enumerator
-// registry in positions.h.
+// registry in enumerators.h.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,7 @@
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
 #include "store/links.h"
-#include "store/positions.h"
+#include "store/enumerators.h"
 #include "store/slot.h"
 #include "store/tree.h"
 #include "store/value_sink.h"
@@ -80,7 +82,7 @@ class Store {
   // remove.cpp. Changes nothing that needs memory (only RemoveCurrent's answer, a copy made
   // before anything changes, may). The cursor and every enumerator position follow their nodes;
   // the cursor on a removed key moves on to the next bigger key that remains (to slot 0 when there
-  // is none), and an enumerator stays after the removed key (positions.h).
+  // is none), and an enumerator stays after the removed key (enumerators.h).
   // Removes every pair whose key equals `key`; answers how many. A key the store could never hold
   // removes nothing.
   std::size_t remove(const VARIANT& key);

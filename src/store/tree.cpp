@@ -50,14 +50,46 @@ Slot Tree::bound(const VARIANT& key, Side toward, bool inclusive) const {
   return found;
 }
 
+Slot Tree::select(std::size_t index) const {
+  if (index >= size_of(empty() ? nil : kTop)) return nil;
+  Guard guard = this->guard();
+  for (Slot n = kTop;; guard.step()) {
+    const AVLtree& node = at(n);
+    const std::size_t below = size_of(child(node, Side::small));
+    if (index == below) return n;
+    if (index < below) {
+      n = child(node, Side::small);
+    } else {
+      index -= below + 1;
+      n = child(node, Side::big);
+    }
+  }
+}
+
+std::size_t Tree::rank(Slot n) const {
+  std::size_t index = size_of(child(at(n), Side::small));
+  Guard guard = this->guard();
+  for (Slot up; (up = parent(at(n))) != nil; n = up, guard.step())
+    if (child(at(up), Side::big) == n) index += size_of(child(at(up), Side::small)) + 1;
+  return index;
+}
+
+void Tree::recount_up(Slot n) {
+  for (Guard guard = this->guard(); n != nil; n = parent(at(n)), guard.step()) recount(n);
+}
+
 void Tree::link(Slot slot, Slot p, Side side) {
   AVLtree& node = at(slot);
   set_parent(node, p);
   set_child(node, Side::small, nil);
   set_child(node, Side::big, nil);
   set_balance(node, BALANCED);
+  table_.subtree(static_cast<std::size_t>(slot)) = 1;
   if (p == nil) return;
   set_child(at(p), side, slot);
+  Guard guard = this->guard();
+  for (Slot up = p; up != nil; up = parent(at(up)), guard.step())
+    ++table_.subtree(static_cast<std::size_t>(up));
   if (p != kTop) grown(p, side);
 }
 
@@ -71,6 +103,8 @@ void Tree::detach(Slot z) {
     set_child(at(p), z_side, only);
     if (only != nil) set_parent(at(only), p);
     clear_links(Z);
+    table_.subtree(static_cast<std::size_t>(z)) = 0;
+    recount_up(p);
     shrunk(p, z_side);
     return;
   }
@@ -94,6 +128,8 @@ void Tree::detach(Slot z) {
   set_child(at(p), z_side, s);
   set_balance(S, balance(Z));
   clear_links(Z);
+  table_.subtree(static_cast<std::size_t>(z)) = 0;
+  recount_up(shrunk_at);
   shrunk(shrunk_at, shrunk_side);
 }
 
@@ -107,6 +143,15 @@ void Tree::relocate(Slot from, Slot to) {
   if (big != nil) set_parent(at(big), to);
   std::memcpy(static_cast<void*>(&target), &source, sizeof target);  // records move bitwise
   NodeTable::make_free(source);
+  table_.subtree(static_cast<std::size_t>(to)) = table_.subtree(static_cast<std::size_t>(from));
+  table_.subtree(static_cast<std::size_t>(from)) = 0;
+}
+
+void Tree::clear(std::size_t n) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    clear_links(table_[i]);
+    table_.subtree(i) = 0;
+  }
 }
 
 }  // namespace quilmar

@@ -71,6 +71,14 @@ class Tree {
   // counting equal keys when `inclusive`; nil when there is none. Equal keys hang on the big side
   // of earlier ones, so the first equal key in read order is the first node at or after `key`.
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
+  // Positions: the number of nodes under `n` (0 for nil), the node at a 0-based position in key
+  // order (nil past the last), and the position of a node.
+  std::size_t size_of(Slot n) const {
+    return n == nil ? 0 : table_.subtree(static_cast<std::size_t>(n));
+  }
+  Slot select(std::size_t index) const;
+  std::size_t rank(Slot n) const;
+
   // The side `n` hangs on under `p`, read from P's link, never from the keys.
   Side side_under(Slot p, Slot n) const {
     return child(at(p), Side::small) == n ? Side::small : Side::big;
@@ -80,12 +88,20 @@ class Tree {
   // the balance above it. The node's own fields but its links are the caller's.
   void link(Slot slot, Slot parent, Side side);
   // Takes the node in `z` (never the top) out of the tree and restores the balance; its record
-  // keeps its key and payload, with links cleared.
+  // keeps its key and payload, with links cleared and no subtree.
   void detach(Slot z);
   // Moves the node of slot `from` into the free slot `to`, with every link to it.
   void relocate(Slot from, Slot to);
+  // Forgets every node: slots 0..n-1 get cleared links and no subtree; keys and payloads stay.
+  void clear(std::size_t n) noexcept;
 
  private:
+  // A node's subtree size from its children's; then the same for each node above it.
+  void recount(Slot n) {
+    table_.subtree(static_cast<std::size_t>(n)) = static_cast<std::uint32_t>(
+        1 + size_of(child(at(n), Side::small)) + size_of(child(at(n), Side::big)));
+  }
+  void recount_up(Slot n);
   // balance.cpp: after a subtree under X on side s grew or shrank by one level.
   void grown(Slot x, Side s);
   void shrunk(Slot x, Side s);

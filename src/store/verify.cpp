@@ -25,25 +25,34 @@ struct Checker {
 
   bool valid(long n) { return n >= 0 && static_cast<std::size_t>(n) < t.size(); }
 
-  // Height of n's subtree; links, balance and reach checked on the way.
-  int walk(long n, long parent) {
-    if (n < 0) return 0;
+  struct Subtree {
+    int height = 0;
+    std::size_t size = 0;
+  };
+
+  // Height and size of n's subtree; links, balance, sizes and reach checked on the way.
+  Subtree walk(long n, long parent) {
+    if (n < 0) return {};
     if (!valid(n)) {
       expect(false, "I3 links: a link leaves the table", parent);
-      return 0;
+      return {};
     }
     if (seen[n]) {
       expect(false, "I4 reach: slot reached twice", n);
-      return 0;
+      return {};
     }
     seen[n] = true;
     ++r.nodes;
     const AVLtree& node = t[n];
     expect(quilmar::parent(node) == parent, "I3 links: Parent does not name the parent", n);
     expect(static_cast<float>(n) < store.count(), "I4 reach: a node beyond Count", n);
-    const int hs = walk(child(node, Side::small), n);
+    const Subtree small = walk(child(node, Side::small), n);
     order.push_back(static_cast<std::size_t>(n));
-    const int hb = walk(child(node, Side::big), n);
+    const Subtree big = walk(child(node, Side::big), n);
+    const int hs = small.height, hb = big.height;
+    const std::size_t size = 1 + small.size + big.size;
+    expect(t.subtree(static_cast<std::size_t>(n)) == size,
+           "I7 positions: the subtree size is not its nodes' number", n);
     if (n == 0) {
       r.small_height = hs;
       r.big_height = hb;
@@ -53,7 +62,7 @@ struct Checker {
       expect(std::abs(hs - hb) <= 1, "I2 balance: subtree heights differ by more than one", n);
       expect(balance(node) == want, "I2 balance: Balance does not name the higher side", n);
     }
-    return 1 + std::max(hs, hb);
+    return {1 + std::max(hs, hb), size};
   }
 
   void check_order() {
@@ -93,8 +102,10 @@ Report verify(const Store& store) {
   }
   c.expect(r.nodes == static_cast<std::size_t>(count), "I4 reach: nodes reached differ from Count",
            static_cast<long>(r.nodes));
-  for (std::size_t i = static_cast<std::size_t>(std::max(count, 0.0f)); i < t.size(); ++i)
+  for (std::size_t i = static_cast<std::size_t>(std::max(count, 0.0f)); i < t.size(); ++i) {
     c.expect(is_free(t[i]), "I5 free: a slot past Count is not free", static_cast<long>(i));
+    c.expect(t.subtree(i) == 0, "I7 positions: a slot past Count has a subtree", static_cast<long>(i));
+  }
   return r;
 }
 

@@ -1,4 +1,4 @@
-#include "store/positions.h"
+#include "store/enumerators.h"
 
 #include <utility>
 
