@@ -23,6 +23,13 @@ bool Store::alloc(float siz) noexcept {
   return true;
 }
 
+void Store::set_compare_mode(LONG mode) {
+  // Keys already placed by one order would be out of place under another.
+  if (mode < 0 || !tree_.empty()) fail(kInvalidArgument);
+  compare_mode_ = mode;
+  tree_.order().ignore_case = mode > 0;
+}
+
 bool Store::could_hold(const VARIANT& key) noexcept {
   const Scalar k = scalar_of(key);
   return has_text(k) && can_be_ordered(k);

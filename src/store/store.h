@@ -50,6 +50,11 @@ class Store {
   // A key the store could hold: one that is not read as an empty slot ("", Empty, Null) and has
   // an order (not NaN, an object, an array or an error value).
   static bool could_hold(const VARIANT& key) noexcept;
+  // How text keys compare: 0 binary, anything above (1 text, 2 as 1, locale identifiers as 1)
+  // without regard to case; it reads back the value set. A negative mode, or any mode while keys
+  // are held, is an invalid-argument failure with nothing changed. Alloc and RemoveAll keep it.
+  LONG compare_mode() const noexcept { return compare_mode_; }
+  void set_compare_mode(LONG mode);
 
   // insert.cpp. Inserts a key with its payload under the duplicate policy. Never fails: a key
   // that cannot be stored is refused with the warning box.
@@ -78,6 +83,21 @@ class Store {
   // a blocked reading; false, nothing changed, when no key qualifies. Another `how` is an
   // invalid-argument failure.
   bool seek(const VARIANT& key, LONG how, VARIANT& result);
+
+  // index.cpp. Every pair has a 0-based position in key order, equal keys in insertion order. An
+  // index outside 0..Count-1 is a subscript-out-of-range failure, with nothing changed. None of
+  // these moves the cursor but set_position and remove_at (whose cursor goes as for
+  // remove_current).
+  void key_at(LONG index, VARIANT& result) const;
+  void item_at(LONG index, VARIANT& result) const;
+  void put_item_at(LONG index, const VARIANT& payload);
+  // The position of the first equal key; -1 when there is none.
+  LONG index_of(const VARIANT& key) const;
+  void remove_at(LONG index);
+  // The position of the pair under the cursor; -1 on an empty store or while reading is blocked.
+  LONG position() const;
+  // Puts the cursor on the pair at `index` and ends a blocked reading, as Find does.
+  void set_position(LONG index);
 
   // remove.cpp. Changes nothing that needs memory (only RemoveCurrent's answer, a copy made
   // before anything changes, may). The cursor and every enumerator position follow their nodes;
@@ -149,6 +169,8 @@ class Store {
   // read.cpp
   Slot step(Side side);
   void descend(Side side);
+  // index.cpp
+  Slot at_index(LONG index) const;
   // lookup.cpp
   Slot first_equal(const VARIANT& key) const;
   void land(Slot slot) noexcept;
@@ -164,6 +186,7 @@ class Store {
   Tree tree_;
   float alloc_size_ = 0;
   EGN_MOD egn_mode_ = NOT_EGNORE;
+  LONG compare_mode_ = 0;
   MODEVAL read_mode_ = WRITE_DATA;
   float current_index_ = 0;
   Positions positions_;

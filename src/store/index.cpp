@@ -1,0 +1,48 @@
+// Positions: the k-th pair in key order and the position of a pair, from the subtree sizes.
+#include <utility>
+
+#include "store/store.h"
+
+namespace quilmar {
+
+Slot Store::at_index(LONG index) const {
+  const Slot n = index < 0 ? nil : tree_.select(static_cast<std::size_t>(index));
+  if (n == nil) fail(kSubscriptOutOfRange);
+  return n;
+}
+
+void Store::key_at(LONG index, VARIANT& result) const {
+  copy_value(result, tree_.at(at_index(index)).Data);
+}
+
+void Store::item_at(LONG index, VARIANT& result) const {
+  copy_value(result, tree_.at(at_index(index)).SubData);
+}
+
+void Store::put_item_at(LONG index, const VARIANT& payload) {
+  const Slot n = at_index(index);
+  Variant copy;
+  copy_value(*copy.get(), payload, EmptyText::null);
+  std::swap(*copy.get(), tree_.at(n).SubData);  // the old payload goes with `copy`
+}
+
+LONG Store::index_of(const VARIANT& key) const {
+  const Slot n = first_equal(key);
+  return n == nil ? -1 : static_cast<LONG>(tree_.rank(n));
+}
+
+void Store::remove_at(LONG index) {
+  Variant gone_key, gone_payload;  // released once the store is whole
+  remove_node(at_index(index), gone_key, gone_payload);
+}
+
+LONG Store::position() const {
+  if (tree_.empty() || read_mode_ == FAULT) return -1;
+  return static_cast<LONG>(tree_.rank(cursor()));
+}
+
+void Store::set_position(LONG index) {
+  land(at_index(index));
+}
+
+}  // namespace quilmar
