@@ -4,7 +4,7 @@ set -euo pipefail
 
 pkgs=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev libbenchmark-dev libabsl-dev libboost-dev
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64
-      libwine-dev wixl msitools)
+      libwine-dev wixl msitools unicode-data)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
