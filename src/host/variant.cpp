@@ -8,6 +8,7 @@
 
 #include "host/failure.h"
 #include "host/system.h"
+#include "host/text_case.h"
 
 namespace quilmar {
 namespace {
@@ -212,13 +213,6 @@ int compare_numbers(const Scalar& a, const Scalar& b) {
   return compare_exact(exact_of(a), exact_of(b));
 }
 
-int compare_texts(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t nb) {
-  const std::size_t n = std::min(na, nb);
-  for (std::size_t i = 0; i < n; ++i)
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  return three_way(na, nb);
-}
-
 bool is_nan(const Scalar& k) {
   return k.kind == Scalar::real && std::isnan(k.real_value);
 }
@@ -315,14 +309,14 @@ bool has_text(const Scalar& k) noexcept {
   }
 }
 
-Order compare_any(const VARIANT& va, const VARIANT& vb) {
+Order compare_any(const VARIANT& va, const VARIANT& vb, bool ignore_case) {
   // The common cases first: two values of one kind that compare directly.
   if (va.vt == vb.vt) {
     switch (va.vt) {
       case VT_I2: return order_of(three_way(va.iVal, vb.iVal));
       case VT_BSTR: {
         const BSTR x = load<BSTR>(&va.bstrVal), y = load<BSTR>(&vb.bstrVal);
-        return order_of(compare_texts(x, SysStringLen(x), y, SysStringLen(y)));
+        return order_of(compare_text(x, SysStringLen(x), y, SysStringLen(y), ignore_case));
       }
       case VT_R8: {
         const double x = load<double>(&va.dblVal), y = load<double>(&vb.dblVal);
@@ -341,7 +335,7 @@ Order compare_any(const VARIANT& va, const VARIANT& vb) {
   if (a.kind == Scalar::text || b.kind == Scalar::text) {
     if (is_number(a)) return Order::less;
     if (is_number(b)) return Order::greater;
-    return order_of(compare_texts(a.chars, a.length, b.chars, b.length));  // Empty: ""
+    return order_of(compare_text(a.chars, a.length, b.chars, b.length, ignore_case));  // Empty: ""
   }
   return order_of(compare_numbers(a, b));  // Empty reads as 0 here
 }

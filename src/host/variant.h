@@ -97,19 +97,19 @@ bool has_text(const Scalar& v) noexcept;
 
 enum class Order { less, equal, greater, unordered };
 
-// Three-way key comparison with binary text comparison: numbers by exact value whatever their
-// kinds, strings by UTF-16 code unit, numbers before strings, Empty as "" or 0. Null and NaN
-// answer unordered; kinds that cannot be compared (objects, arrays, errors, records) fail with a
-// type mismatch.
-Order compare(const VARIANT& a, const VARIANT& b);  // inline below
+// Three-way key comparison: numbers by exact value whatever their kinds, strings by UTF-16 code
+// unit (each mapped to its simple uppercase form first when `ignore_case`: host/text_case.h),
+// numbers before strings, Empty as "" or 0. Null and NaN answer unordered; kinds that cannot be
+// compared (objects, arrays, errors, records) fail with a type mismatch.
+Order compare(const VARIANT& a, const VARIANT& b, bool ignore_case = false);  // inline below
 
 // compare() for any two kinds; compare() itself takes the commonest case inline.
-Order compare_any(const VARIANT& a, const VARIANT& b);
+Order compare_any(const VARIANT& a, const VARIANT& b, bool ignore_case);
 
-inline Order compare(const VARIANT& a, const VARIANT& b) {
+inline Order compare(const VARIANT& a, const VARIANT& b, bool ignore_case) {
   if (a.vt == VT_I4 && b.vt == VT_I4)
     return a.lVal < b.lVal ? Order::less : b.lVal < a.lVal ? Order::greater : Order::equal;
-  return compare_any(a, b);
+  return compare_any(a, b, ignore_case);
 }
 
 // False for a key that can never be ordered against another: Null, NaN, and the kinds compare()

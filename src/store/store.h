@@ -25,8 +25,8 @@
 
 #include "host/variant.h"
 #include "quilmar/quilmar.h"
-#include "store/links.h"
 #include "store/enumerators.h"
+#include "store/links.h"
 #include "store/slot.h"
 #include "store/tree.h"
 #include "store/value_sink.h"
