@@ -337,7 +337,7 @@ TEST(Dispatch, FaultIsWrittenBackInTheKindOfTheCallersVariable) {
 }
 
 // Stands in for the store to force failures the real one reaches only through damage.
-class FailingTarget final : public _clsAVLt2 {
+class FailingTarget final : public _clsAVLt3 {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -379,6 +379,19 @@ class FailingTarget final : public _clsAVLt2 {
   HRESULT STDMETHODCALLTYPE Remove(VARIANT, LONG*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RemoveAll() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_CompareMode(LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_CompareMode(LONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE KeyAt(LONG, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_ItemAt(LONG, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_ItemAt(LONG, VARIANT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE putref_ItemAt(LONG, VARIANT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE IndexOf(VARIANT, LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveAt(LONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Position(LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Position(LONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Load(VARIANT, VARIANT, VARIANT, LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ToArray(VARIANT, VARIANT, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Sort(VARIANT, VARIANT, VARIANT, VARIANT*) override { return S_OK; }
 };
 
 TEST(Dispatch, AFailedMemberIsAnExceptionWithItsCodeAndDescription) {

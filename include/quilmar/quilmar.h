@@ -12,6 +12,8 @@ inline constexpr IID IID__clsAVLt = {
     0x6B639371, 0x3311, 0x4051, {0x97, 0x29, 0x73, 0x42, 0x86, 0x7E, 0x85, 0xBE}};
 inline constexpr IID IID__clsAVLt2 = {
     0x2D32EEC9, 0x3BB4, 0x4F84, {0x9D, 0x66, 0x28, 0x17, 0x0A, 0x90, 0x13, 0x83}};
+inline constexpr IID IID__clsAVLt3 = {
+    0x5DCFA88F, 0x649B, 0x479F, {0xA5, 0x76, 0xC5, 0xB2, 0xCA, 0x6A, 0xFF, 0x79}};
 inline constexpr CLSID CLSID_clsAVLt = {
     0x1B489C75, 0x85E8, 0x4326, {0xB8, 0x49, 0xE3, 0xEC, 0xEA, 0x42, 0x07, 0xBB}};
 inline constexpr GUID GUID_MODEVAL = {
@@ -127,6 +129,33 @@ struct _clsAVLt2 : public _clsAVLt {
   // there is none: the cursor goes to slot 0).
   virtual HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT* result) = 0;
   virtual HRESULT STDMETHODCALLTYPE RemoveAll() = 0;
+};
+
+// The class's default interface since type library 1.2: _clsAVLt2 unchanged, then positions, the
+// text comparison and whole arrays in one call. Arguments by value, as _clsAVLt2's.
+struct _clsAVLt3 : public _clsAVLt2 {
+  // 0 binary (the default), 1 text (case ignored), 2 as 1, larger values (locale identifiers) as 1.
+  virtual HRESULT STDMETHODCALLTYPE get_CompareMode(LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_CompareMode(LONG Mode) = 0;
+  // The key at a 0-based position in ascending order.
+  virtual HRESULT STDMETHODCALLTYPE KeyAt(LONG Index, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ItemAt(LONG Index, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_ItemAt(LONG Index, VARIANT Payload) = 0;
+  virtual HRESULT STDMETHODCALLTYPE putref_ItemAt(LONG Index, VARIANT Payload) = 0;
+  // The position of the first equal key; -1 for none.
+  virtual HRESULT STDMETHODCALLTYPE IndexOf(VARIANT Key, LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveAt(LONG Index) = 0;
+  // The position of the pair under the cursor (-1: none); put moves the cursor there.
+  virtual HRESULT STDMETHODCALLTYPE get_Position(LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Position(LONG Index) = 0;
+  // A 1-D or 2-D array (rows by columns) in as pairs; answers the rows taken.
+  virtual HRESULT STDMETHODCALLTYPE Load(VARIANT Source, VARIANT KeyColumn, VARIANT ItemColumn,
+                                         LONG* result) = 0;
+  // A 2-D array, 1-based, one row per pair: the key in column 1, the payload in column 2.
+  virtual HRESULT STDMETHODCALLTYPE ToArray(VARIANT Low, VARIANT High, VARIANT* result) = 0;
+  // A sorted copy of a 1-D or 2-D array; the store is not touched.
+  virtual HRESULT STDMETHODCALLTYPE Sort(VARIANT Values, VARIANT By, VARIANT Descending,
+                                         VARIANT* result) = 0;
 };
 
 // Exported by Quilmar.dll, and by the native library for clients on other hosts.

@@ -104,8 +104,9 @@ HRESULT AvlObject::QueryInterface(REFIID riid, void** object) noexcept {
   if (!object) return E_POINTER;
   *object = nullptr;
   if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2)) {
-    *object = static_cast<_clsAVLt2*>(this);
+      IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2) ||
+      IsEqualIID(riid, IID__clsAVLt3)) {
+    *object = static_cast<_clsAVLt3*>(this);
     AddRef();
     return S_OK;
   }
@@ -330,7 +331,7 @@ HRESULT AvlObject::get__NewEnum(IUnknown** result) noexcept {
   if (!result) return E_POINTER;
   *result = nullptr;
   IEnumVARIANT* made = nullptr;
-  const HRESULT hr = KeyEnumerator::create(store_, static_cast<_clsAVLt2*>(this), &made);
+  const HRESULT hr = KeyEnumerator::create(store_, static_cast<_clsAVLt3*>(this), &made);
   if (FAILED(hr)) return failed(hr);
   *result = made;
   return S_OK;
@@ -360,6 +361,105 @@ HRESULT AvlObject::RemoveAll() noexcept {
   const Hold hold(this);
   store_.remove_all();
   return S_OK;
+}
+
+HRESULT AvlObject::get_CompareMode(LONG* result) noexcept {
+  if (!result) return E_POINTER;
+  *result = store_.compare_mode();
+  return S_OK;
+}
+
+HRESULT AvlObject::put_CompareMode(LONG Mode) noexcept try {
+  store_.set_compare_mode(Mode);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::KeyAt(LONG Index, VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  store_.key_at(Index, *result);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::get_ItemAt(LONG Index, VARIANT* result) noexcept try {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Hold hold(this);
+  store_.item_at(Index, *result);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::put_ItemAt(LONG Index, VARIANT Payload) noexcept try {
+  const Hold hold(this);  // the payload replaced may be an object whose release calls back
+  store_.put_item_at(Index, Payload);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::putref_ItemAt(LONG Index, VARIANT Payload) noexcept {
+  return put_ItemAt(Index, Payload);
+}
+
+HRESULT AvlObject::IndexOf(VARIANT Key, LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = -1;
+  const Hold hold(this);
+  *result = store_.index_of(Key);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::RemoveAt(LONG Index) noexcept try {
+  const Hold hold(this);
+  store_.remove_at(Index);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::get_Position(LONG* result) noexcept try {
+  if (!result) return E_POINTER;
+  *result = -1;
+  const Hold hold(this);
+  *result = store_.position();
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::put_Position(LONG Index) noexcept try {
+  const Hold hold(this);
+  store_.set_position(Index);
+  return S_OK;
+} catch (...) {
+  return failed_call();
+}
+
+HRESULT AvlObject::Load(VARIANT, VARIANT, VARIANT, LONG* result) noexcept {
+  if (!result) return E_POINTER;
+  *result = 0;
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::ToArray(VARIANT, VARIANT, VARIANT* result) noexcept {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  return E_NOTIMPL;
+}
+
+HRESULT AvlObject::Sort(VARIANT, VARIANT, VARIANT, VARIANT* result) noexcept {
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  return E_NOTIMPL;
 }
 
 }  // namespace quilmar

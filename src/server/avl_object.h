@@ -1,4 +1,5 @@
-// The COM object clsAVLt: a Store behind the dual interface _clsAVLt2, which extends _clsAVLt.
+// The COM object clsAVLt: a Store behind the dual interface _clsAVLt3, which extends _clsAVLt2 and
+// _clsAVLt.
 #pragma once
 
 #include "quilmar/quilmar.h"
@@ -8,7 +9,7 @@
 
 namespace quilmar {
 
-class AvlObject final : public _clsAVLt2, public ErrorInfoSupport {
+class AvlObject final : public _clsAVLt3, public ErrorInfoSupport {
  public:
   // Builds a new object, runs the construction step and hands out `riid`.
   static HRESULT create(REFIID riid, void** object) noexcept;
@@ -49,6 +50,22 @@ class AvlObject final : public _clsAVLt2, public ErrorInfoSupport {
   HRESULT STDMETHODCALLTYPE Remove(VARIANT Key, LONG* result) noexcept override;
   HRESULT STDMETHODCALLTYPE RemoveCurrent(VARIANT* result) noexcept override;
   HRESULT STDMETHODCALLTYPE RemoveAll() noexcept override;
+
+  HRESULT STDMETHODCALLTYPE get_CompareMode(LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_CompareMode(LONG Mode) noexcept override;
+  HRESULT STDMETHODCALLTYPE KeyAt(LONG Index, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_ItemAt(LONG Index, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_ItemAt(LONG Index, VARIANT Payload) noexcept override;
+  HRESULT STDMETHODCALLTYPE putref_ItemAt(LONG Index, VARIANT Payload) noexcept override;
+  HRESULT STDMETHODCALLTYPE IndexOf(VARIANT Key, LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE RemoveAt(LONG Index) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Position(LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Position(LONG Index) noexcept override;
+  HRESULT STDMETHODCALLTYPE Load(VARIANT Source, VARIANT KeyColumn, VARIANT ItemColumn,
+                                 LONG* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE ToArray(VARIANT Low, VARIANT High, VARIANT* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE Sort(VARIANT Values, VARIANT By, VARIANT Descending,
+                                 VARIANT* result) noexcept override;
 
   // The store behind the interface, for tests and benchmarks of this library.
   const Store& store() const noexcept { return store_; }

@@ -46,7 +46,7 @@ void set_default(Default fallback, VARIANT& v) {
 }
 
 class Arguments;
-using Call = HRESULT (*)(_clsAVLt2& target, const Arguments& args, VARIANT& result);
+using Call = HRESULT (*)(_clsAVLt3& target, const Arguments& args, VARIANT& result);
 
 // The caller's arguments bound to the declared parameters of one member.
 class Arguments {
@@ -117,7 +117,7 @@ class Arguments {
   bool given_[kMaxParams] = {};
 };
 
-HRESULT call_read(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_read(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   const LONG given = args.as_long(0);
   auto mode = static_cast<MODEVAL>(given);
   const HRESULT hr = target.Read(&mode, &result);
@@ -125,7 +125,7 @@ HRESULT call_read(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_alloc(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_alloc(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   FLOAT siz = args.as_float(0);
   VARIANT_BOOL built = VARIANT_FALSE;
   const HRESULT hr = target.Alloc(&siz, &built);
@@ -136,22 +136,22 @@ HRESULT call_alloc(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_indata(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_indata(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   return target.Indata(args.get(0), args.get(1), &result);
 }
 
-HRESULT call_read_sub(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+HRESULT call_read_sub(_clsAVLt3& target, const Arguments&, VARIANT& result) {
   return target.ReadSub(&result);
 }
 
-HRESULT call_put_egnore(_clsAVLt2& target, const Arguments& args, VARIANT&) {
+HRESULT call_put_egnore(_clsAVLt3& target, const Arguments& args, VARIANT&) {
   auto mode = static_cast<EGN_MOD>(args.as_long(0));
   return target.put_Egnore(&mode);
 }
 
 // A property read whose value travels as a 32-bit integer.
 template <class T, class Face, HRESULT (STDMETHODCALLTYPE Face::*get)(T*)>
-HRESULT call_get_long(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+HRESULT call_get_long(_clsAVLt3& target, const Arguments&, VARIANT& result) {
   T value{};
   const HRESULT hr = (target.*get)(&value);
   if (SUCCEEDED(hr)) {
@@ -161,7 +161,7 @@ HRESULT call_get_long(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_get_version(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+HRESULT call_get_version(_clsAVLt3& target, const Arguments&, VARIANT& result) {
   BSTR version = nullptr;
   const HRESULT hr = target.get_GetVersion(&version);
   if (SUCCEEDED(hr)) {
@@ -171,21 +171,21 @@ HRESULT call_get_version(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_get_item(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_get_item(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   return target.get_Item(*args.get(0), &result);
 }
 
-HRESULT call_put_item(_clsAVLt2& target, const Arguments& args, VARIANT&) {
+HRESULT call_put_item(_clsAVLt3& target, const Arguments& args, VARIANT&) {
   return target.put_Item(*args.get(0), *args.get(1));
 }
 
-HRESULT call_putref_item(_clsAVLt2& target, const Arguments& args, VARIANT&) {
+HRESULT call_putref_item(_clsAVLt3& target, const Arguments& args, VARIANT&) {
   return target.putref_Item(*args.get(0), *args.get(1));
 }
 
 // A method that answers True or False about one key.
 template <HRESULT (STDMETHODCALLTYPE _clsAVLt2::*ask)(VARIANT, VARIANT_BOOL*)>
-HRESULT call_ask(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_ask(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   VARIANT_BOOL answer = VARIANT_FALSE;
   const HRESULT hr = (target.*ask)(*args.get(0), &answer);
   if (SUCCEEDED(hr)) {
@@ -195,16 +195,16 @@ HRESULT call_ask(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_seek(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_seek(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   return target.Seek(*args.get(0), static_cast<SEEKMODE>(args.as_long(1)), &result);
 }
 
-template <HRESULT (STDMETHODCALLTYPE _clsAVLt2::*copy)(VARIANT, VARIANT, VARIANT*)>
-HRESULT call_copy(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+template <class Face, HRESULT (STDMETHODCALLTYPE Face::*copy)(VARIANT, VARIANT, VARIANT*)>
+HRESULT call_copy(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   return (target.*copy)(*args.get(0), *args.get(1), &result);
 }
 
-HRESULT call_new_enum(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+HRESULT call_new_enum(_clsAVLt3& target, const Arguments&, VARIANT& result) {
   IUnknown* enumerator = nullptr;
   const HRESULT hr = target.get__NewEnum(&enumerator);
   if (SUCCEEDED(hr)) {
@@ -214,7 +214,7 @@ HRESULT call_new_enum(_clsAVLt2& target, const Arguments&, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_remove(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
+HRESULT call_remove(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
   LONG removed = 0;
   const HRESULT hr = target.Remove(*args.get(0), &removed);
   if (SUCCEEDED(hr)) {
@@ -224,12 +224,64 @@ HRESULT call_remove(_clsAVLt2& target, const Arguments& args, VARIANT& result) {
   return hr;
 }
 
-HRESULT call_remove_current(_clsAVLt2& target, const Arguments&, VARIANT& result) {
+HRESULT call_remove_current(_clsAVLt3& target, const Arguments&, VARIANT& result) {
   return target.RemoveCurrent(&result);
 }
 
-HRESULT call_remove_all(_clsAVLt2& target, const Arguments&, VARIANT&) {
+HRESULT call_remove_all(_clsAVLt3& target, const Arguments&, VARIANT&) {
   return target.RemoveAll();
+}
+
+HRESULT call_put_compare_mode(_clsAVLt3& target, const Arguments& args, VARIANT&) {
+  return target.put_CompareMode(args.as_long(0));
+}
+
+HRESULT call_key_at(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
+  return target.KeyAt(args.as_long(0), &result);
+}
+
+HRESULT call_get_item_at(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
+  return target.get_ItemAt(args.as_long(0), &result);
+}
+
+HRESULT call_put_item_at(_clsAVLt3& target, const Arguments& args, VARIANT&) {
+  return target.put_ItemAt(args.as_long(0), *args.get(1));
+}
+
+HRESULT call_putref_item_at(_clsAVLt3& target, const Arguments& args, VARIANT&) {
+  return target.putref_ItemAt(args.as_long(0), *args.get(1));
+}
+
+HRESULT call_index_of(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
+  LONG index = -1;
+  const HRESULT hr = target.IndexOf(*args.get(0), &index);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_I4;
+    result.lVal = index;
+  }
+  return hr;
+}
+
+HRESULT call_remove_at(_clsAVLt3& target, const Arguments& args, VARIANT&) {
+  return target.RemoveAt(args.as_long(0));
+}
+
+HRESULT call_put_position(_clsAVLt3& target, const Arguments& args, VARIANT&) {
+  return target.put_Position(args.as_long(0));
+}
+
+HRESULT call_load(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
+  LONG taken = 0;
+  const HRESULT hr = target.Load(*args.get(0), *args.get(1), *args.get(2), &taken);
+  if (SUCCEEDED(hr)) {
+    result.vt = VT_I4;
+    result.lVal = taken;
+  }
+  return hr;
+}
+
+HRESULT call_sort(_clsAVLt3& target, const Arguments& args, VARIANT& result) {
+  return target.Sort(*args.get(0), *args.get(1), *args.get(2), &result);
 }
 
 constexpr Call call_get_egnore = call_get_long<EGN_MOD, _clsAVLt, &_clsAVLt::get_Egnore>;
@@ -238,8 +290,11 @@ constexpr Call call_data_number = call_get_long<LONG, _clsAVLt, &_clsAVLt::get_D
 constexpr Call call_count = call_get_long<LONG, _clsAVLt2, &_clsAVLt2::get_Count>;
 constexpr Call call_exists = call_ask<&_clsAVLt2::Exists>;
 constexpr Call call_find = call_ask<&_clsAVLt2::Find>;
-constexpr Call call_keys = call_copy<&_clsAVLt2::Keys>;
-constexpr Call call_items = call_copy<&_clsAVLt2::Items>;
+constexpr Call call_keys = call_copy<_clsAVLt2, &_clsAVLt2::Keys>;
+constexpr Call call_items = call_copy<_clsAVLt2, &_clsAVLt2::Items>;
+constexpr Call call_get_compare_mode = call_get_long<LONG, _clsAVLt3, &_clsAVLt3::get_CompareMode>;
+constexpr Call call_get_position = call_get_long<LONG, _clsAVLt3, &_clsAVLt3::get_Position>;
+constexpr Call call_to_array = call_copy<_clsAVLt3, &_clsAVLt3::ToArray>;
 
 // Each member's call, found by its id and kind of access.
 struct Binding {
@@ -274,6 +329,19 @@ constexpr Binding kBindings[] = {
   {id::Remove,     kMethod, call_remove},
   {id::RemoveCurrent, kMethod, call_remove_current},
   {id::RemoveAll,  kMethod, call_remove_all},
+  {id::CompareMode, kGet,   call_get_compare_mode},
+  {id::CompareMode, kPut,   call_put_compare_mode},
+  {id::KeyAt,      kMethod, call_key_at},
+  {id::ItemAt,     kGet,    call_get_item_at},
+  {id::ItemAt,     kPut,    call_put_item_at},
+  {id::ItemAt,     kPutRef, call_putref_item_at},
+  {id::IndexOf,    kMethod, call_index_of},
+  {id::RemoveAt,   kMethod, call_remove_at},
+  {id::Position,   kGet,    call_get_position},
+  {id::Position,   kPut,    call_put_position},
+  {id::Load,       kMethod, call_load},
+  {id::ToArray,    kMethod, call_to_array},
+  {id::Sort,       kMethod, call_sort},
 };
 // clang-format on
 
@@ -324,13 +392,14 @@ DISPID param_id(const Member& m, const OLECHAR* name) noexcept {
 
 // The row of a member (its index in the table), or kNoPosition. A method is called with
 // DISPATCH_METHOD, a property read with DISPATCH_PROPERTYGET; scripts reading a value pass both.
-// JScript can only call: it reads _clsAVLt2's properties with DISPATCH_METHOD alone when it drops
-// the result, and so does its Enumerator for _NewEnum. _clsAVLt answers as it always did.
+// JScript can only call: it reads the properties of _clsAVLt2 and later with DISPATCH_METHOD alone
+// when it drops the result, and so does its Enumerator for _NewEnum. _clsAVLt answers as it
+// always did.
 UINT find(DISPID id, WORD flags) noexcept {
   for (UINT i = 0; i < std::size(kMembers); ++i) {
     const Member& m = kMembers[i];
     WORD answers = m.invoke;
-    if (m.iface == members::kAVLt2 && m.invoke == DISPATCH_PROPERTYGET) answers |= DISPATCH_METHOD;
+    if (m.iface != members::kAVLt && m.invoke == DISPATCH_PROPERTYGET) answers |= DISPATCH_METHOD;
     if (m.id == id && (answers & flags)) return i;
   }
   return kNoPosition;
@@ -363,7 +432,7 @@ HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noex
   return hr;
 }
 
-HRESULT invoke(_clsAVLt2& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
+HRESULT invoke(_clsAVLt3& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const UINT row = find(id, flags);

@@ -14,7 +14,7 @@ HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noex
 // IDispatch::Invoke on `target`. Arguments are converted to the declared types, references read
 // through and, for Spec, written back; omitted optional arguments get their defaults. A failure of
 // the member is DISP_E_EXCEPTION with its status code and description in `excep`.
-HRESULT invoke(_clsAVLt2& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
+HRESULT invoke(_clsAVLt3& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept;
 
 }  // namespace quilmar::dispatch

@@ -4,7 +4,10 @@
 namespace quilmar {
 
 HRESULT ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
-  return IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2) ? S_OK : S_FALSE;
+  return IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2) ||
+                 IsEqualIID(riid, IID__clsAVLt3)
+             ? S_OK
+             : S_FALSE;
 }
 
 void* error_info_interface(ErrorInfoSupport& self, REFIID riid) noexcept {

@@ -36,13 +36,23 @@ inline constexpr DISPID Items = 0x60040006;
 inline constexpr DISPID Remove = 0x60040007;
 inline constexpr DISPID RemoveCurrent = 0x60040008;
 inline constexpr DISPID RemoveAll = 0x60040009;
+// _clsAVLt3's own, after _clsAVLt2's.
+inline constexpr DISPID CompareMode = 0x6004000A;
+inline constexpr DISPID KeyAt = 0x6004000B;
+inline constexpr DISPID ItemAt = 0x6004000C;
+inline constexpr DISPID IndexOf = 0x6004000D;
+inline constexpr DISPID RemoveAt = 0x6004000E;
+inline constexpr DISPID Position = 0x6004000F;
+inline constexpr DISPID Load = 0x60040010;
+inline constexpr DISPID ToArray = 0x60040011;
+inline constexpr DISPID Sort = 0x60040012;
 }  // namespace dispid
 
 namespace members {
 
 // The interface a row belongs to. An interface derived from another takes its base's vtable and
 // appends its own rows' entries.
-enum class Interface : unsigned char { clsAVLt, clsAVLt2 };
+enum class Interface : unsigned char { clsAVLt, clsAVLt2, clsAVLt3 };
 
 // What a parameter or a result carries.
 enum class Kind : unsigned char {
@@ -67,7 +77,7 @@ enum class Default : unsigned char { none, alloc_size, empty_text, seek_after_eq
 enum class Pass : unsigned char { by_reference, by_value };
 inline constexpr FLOAT kDefaultAllocSize = 100000;
 
-inline constexpr UINT kMaxParams = 2;
+inline constexpr UINT kMaxParams = 3;
 
 struct Param {
   const char* name = nullptr;  // nullptr: unnamed, as a property's value is
@@ -100,7 +110,8 @@ struct Member {
 
 inline constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET,
                       kPut = DISPATCH_PROPERTYPUT, kPutRef = DISPATCH_PROPERTYPUTREF;
-inline constexpr Interface kAVLt = Interface::clsAVLt, kAVLt2 = Interface::clsAVLt2;
+inline constexpr Interface kAVLt = Interface::clsAVLt, kAVLt2 = Interface::clsAVLt2,
+                           kAVLt3 = Interface::clsAVLt3;
 inline constexpr Pass kByValue = Pass::by_value;
 
 // In vtable order.
@@ -136,6 +147,26 @@ inline constexpr Member kMembers[] = {
   {kAVLt2, dispid::Remove,    kMethod, "Remove",     Kind::long32,  {{{"Key", Kind::variant}}}, kByValue},
   {kAVLt2, dispid::RemoveCurrent, kMethod, "RemoveCurrent", Kind::variant, {}, kByValue},
   {kAVLt2, dispid::RemoveAll, kMethod, "RemoveAll",  Kind::none,    {}, kByValue},
+  {kAVLt3, dispid::CompareMode, kGet,  "CompareMode", Kind::long32,  {}, kByValue},
+  {kAVLt3, dispid::CompareMode, kPut,  "CompareMode", Kind::none,    {{{nullptr, Kind::long32}}}, kByValue},
+  {kAVLt3, dispid::KeyAt,     kMethod, "KeyAt",      Kind::variant, {{{"Index", Kind::long32}}}, kByValue},
+  {kAVLt3, dispid::ItemAt,    kGet,    "ItemAt",     Kind::variant, {{{"Index", Kind::long32}}}, kByValue},
+  {kAVLt3, dispid::ItemAt,    kPut,    "ItemAt",     Kind::none,
+   {{{"Index", Kind::long32}, {nullptr, Kind::variant}}}, kByValue},
+  {kAVLt3, dispid::ItemAt,    kPutRef, "ItemAt",     Kind::none,
+   {{{"Index", Kind::long32}, {nullptr, Kind::variant}}}, kByValue},
+  {kAVLt3, dispid::IndexOf,   kMethod, "IndexOf",    Kind::long32,  {{{"Key", Kind::variant}}}, kByValue},
+  {kAVLt3, dispid::RemoveAt,  kMethod, "RemoveAt",   Kind::none,    {{{"Index", Kind::long32}}}, kByValue},
+  {kAVLt3, dispid::Position,  kGet,    "Position",   Kind::long32,  {}, kByValue},
+  {kAVLt3, dispid::Position,  kPut,    "Position",   Kind::none,    {{{nullptr, Kind::long32}}}, kByValue},
+  {kAVLt3, dispid::Load,      kMethod, "Load",       Kind::long32,
+   {{{"Source", Kind::variant}, {"KeyColumn", Kind::variant, Default::missing},
+     {"ItemColumn", Kind::variant, Default::missing}}}, kByValue},
+  {kAVLt3, dispid::ToArray,   kMethod, "ToArray",    Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kAVLt3, dispid::Sort,      kMethod, "Sort",       Kind::variant,
+   {{{"Values", Kind::variant}, {"By", Kind::variant, Default::missing},
+     {"Descending", Kind::variant, Default::missing}}}, kByValue},
 };
 // clang-format on
 
