@@ -16,6 +16,17 @@ HRESULT status_from_current_exception() noexcept {
   }
 }
 
+Text description_of_current_exception() {
+  try {
+    throw;
+  } catch (const Failure& f) {
+    if (!f.description().empty()) return f.description();
+  } catch (...) {
+  }
+  const OLECHAR* conventional = failure_description(status_from_current_exception());
+  return conventional ? Text(conventional) : Text();
+}
+
 const OLECHAR* failure_description(HRESULT code) noexcept {
   switch (code) {
     case kSubscriptOutOfRange: return OLESTR("Subscript out of range");

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "host/variant.h"
+#include "host/text.h"
 
 namespace quilmar {
 

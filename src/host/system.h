@@ -2,7 +2,7 @@
 // in CMakeLists.txt: system_win32.cpp on Windows, system_stub.cpp on hosts without a window system.
 #pragma once
 
-#include "host/variant.h"
+#include "host/text.h"
 
 namespace quilmar::system {
 

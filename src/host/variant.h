@@ -7,12 +7,10 @@
 #include <string_view>
 #include <utility>
 
+#include "host/text.h"
 #include "quilmar/com_types.h"
 
 namespace quilmar {
-
-using Text = std::basic_string<OLECHAR>;
-using TextView = std::basic_string_view<OLECHAR>;
 
 // Owns one VARIANT and clears it once.
 class Variant {
@@ -120,7 +118,5 @@ bool can_be_ordered(const Scalar& v) noexcept;
 // The host's implicit text form of a 32-bit float: "100", "-1", "10.5", "1E+07".
 Text float_text(float value);
 
-// UTF-16 to UTF-8, for messages on hosts without a message box and for test output.
-std::string to_utf8(TextView text);
 
 }  // namespace quilmar
