@@ -107,8 +107,7 @@ std::string case_table_source(std::istream& unicode_data) {
     out += "  // U+" + hex4(b * kBlockSize).substr(2) + "\n";
   }
   out += "};\n\n";
-  out += "constexpr std::uint16_t kDelta[" + std::to_string(blocks.size()) +
-         "][kBlockSize] = {\n";
+  out += "constexpr std::uint16_t kDelta[" + std::to_string(blocks.size()) + "][kBlockSize] = {\n";
   for (const Block& block : blocks) {
     out += "    {\n";
     for (unsigned i = 0; i < kBlockSize; i += 8) {
