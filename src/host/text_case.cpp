@@ -46,11 +46,8 @@ inline std::uint64_t ascii_upper4(std::uint64_t w) noexcept {
   return w - ((from_a & ~past_z & lanes(0x80)) >> 2);
 }
 
-int three_way(unsigned a, unsigned b) noexcept {
-  return a < b ? -1 : a > b ? 1 : 0;
-}
-
-int three_way(std::size_t a, std::size_t b) noexcept {
+template <class T>
+int three_way(T a, T b) noexcept {
   return a < b ? -1 : a > b ? 1 : 0;
 }
 

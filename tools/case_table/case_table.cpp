@@ -98,17 +98,16 @@ std::string case_table_source(std::istream& unicode_data) {
       "\n"
       "namespace quilmar::case_table {\n"
       "\n";
-  out += "inline constexpr unsigned kShift = " + std::to_string(kShift) + ";\n";
-  out += "inline constexpr unsigned kBlockSize = 1u << kShift;\n\n";
-  out += "inline constexpr std::uint8_t kBlock[" + std::to_string(kBlocks) + "] = {\n";
+  out += "constexpr unsigned kShift = " + std::to_string(kShift) + ";\n";
+  out += "constexpr unsigned kBlockSize = 1u << kShift;\n\n";
+  out += "constexpr std::uint8_t kBlock[" + std::to_string(kBlocks) + "] = {\n";
   for (unsigned b = 0; b < kBlocks; b += 16) {
     out += "   ";
     for (unsigned i = b; i < b + 16; ++i) out += " " + std::to_string(block_of[i]) + ",";
     out += "  // U+" + hex4(b * kBlockSize).substr(2) + "\n";
   }
   out += "};\n\n";
-  out += "inline constexpr std::uint16_t kDelta[" + std::to_string(blocks.size()) +
-         "][kBlockSize] = {\n";
+  out += "constexpr std::uint16_t kDelta[" + std::to_string(blocks.size()) + "][kBlockSize] = {\n";
   for (const Block& block : blocks) {
     out += "    {\n";
     for (unsigned i = 0; i < kBlockSize; i += 8) {
