@@ -27,7 +27,11 @@ class Hold {
 // The status code of the failure being handled, also left as error info for vtable callers.
 HRESULT failed_call() noexcept {
   const HRESULT hr = status_from_current_exception();
-  set_error_info(hr);
+  try {
+    set_error_info(hr, description_of_current_exception());
+  } catch (...) {
+    set_error_info(hr);
+  }
   return hr;
 }
 

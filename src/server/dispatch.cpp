@@ -409,8 +409,12 @@ void fill_exception(EXCEPINFO* excep, HRESULT code) noexcept {
   if (!excep) return;
   *excep = EXCEPINFO{};
   excep->bstrSource = SysAllocString(kErrorSource);
-  if (const OLECHAR* description = failure_description(code))
-    excep->bstrDescription = SysAllocString(description);
+  try {
+    if (const Text description = failure_description_for(code); !description.empty())
+      excep->bstrDescription = SysAllocString(description.c_str());
+  } catch (...) {
+    // No memory for the text: the code says enough.
+  }
   excep->scode = code;
 }
 
@@ -445,6 +449,7 @@ HRESULT invoke(_clsAVLt3& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS
   HRESULT hr = S_OK;
   try {
     const Arguments args(kMembers[row], *params);
+    forget_failure_description();
     hr = kCalls[row](target, args, out);
   } catch (const BadArgument& bad) {
     VariantClear(&out);

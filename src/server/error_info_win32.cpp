@@ -1,4 +1,3 @@
-#include "host/failure.h"
 #include "server/error_info.h"
 
 namespace quilmar {
@@ -14,13 +13,12 @@ void* error_info_interface(ErrorInfoSupport& self, REFIID riid) noexcept {
   return IsEqualIID(riid, IID_ISupportErrorInfo) ? static_cast<ISupportErrorInfo*>(&self) : nullptr;
 }
 
-void set_error_info(HRESULT code) noexcept {
+void post_error_info(HRESULT, const OLECHAR* description) noexcept {
   ICreateErrorInfo* create = nullptr;
   if (FAILED(CreateErrorInfo(&create))) return;
   create->SetGUID(IID__clsAVLt);
   create->SetSource(const_cast<LPOLESTR>(kErrorSource));
-  if (const OLECHAR* description = failure_description(code))
-    create->SetDescription(const_cast<LPOLESTR>(description));
+  if (description) create->SetDescription(const_cast<LPOLESTR>(description));
   IErrorInfo* info = nullptr;
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
     SetErrorInfo(0, info);
