@@ -3,7 +3,6 @@
 #pragma once
 
 #include <exception>
-
 #include <utility>
 
 #include "host/text.h"

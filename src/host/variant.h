@@ -118,5 +118,4 @@ bool can_be_ordered(const Scalar& v) noexcept;
 // The host's implicit text form of a 32-bit float: "100", "-1", "10.5", "1E+07".
 Text float_text(float value);
 
-
 }  // namespace quilmar

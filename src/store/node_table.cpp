@@ -124,6 +124,18 @@ void NodeTable::build(std::size_t slots) {
   built_ = upto;
 }
 
+void NodeTable::truncate(std::size_t slots) noexcept {
+  if (slots >= size_) return;
+  for (std::size_t i = slots; i < built_; ++i) {
+    VariantClear(&slots_[i].Data);
+    VariantClear(&slots_[i].SubData);
+    make_free(slots_[i]);
+    subtrees_[i] = 0;
+  }
+  size_ = slots;
+  built_ = std::min(built_, slots);
+}
+
 void NodeTable::unbuild_from(std::size_t slots) noexcept {
   if (slots >= built_) return;
   for (std::size_t i = slots; i < built_; ++i) {

@@ -37,6 +37,9 @@ class NodeTable {
   // Gives back the memory of the records from `slots` on (clearing them first); the logical size
   // stays. Asks for no memory: when the block cannot shrink it is kept.
   void unbuild_from(std::size_t slots) noexcept;
+  // Back to `slots` slots (never grows), as before a growth that is being undone; the memory
+  // stays for the next growth.
+  void truncate(std::size_t slots) noexcept;
 
   std::size_t size() const noexcept { return size_; }
   std::size_t built() const noexcept { return built_; }

@@ -8,13 +8,7 @@
 #include "store/store.h"
 
 namespace quilmar {
-namespace {
-
-const VARIANT& field_of(const AVLtree& node, Field field) {
-  return field == Field::key ? node.Data : node.SubData;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* high,
                               ValueSink& sink) const {
@@ -38,7 +32,9 @@ std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* hi
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < order.size(); ++i) {
     if (i + kAhead < order.size()) tree_.prefetch(order[i + kAhead]);
-    sink.take(field_of(tree_.at(order[i]), field));
+    const AVLtree& node = tree_.at(order[i]);
+    if (field != Field::payload) sink.take(node.Data);
+    if (field != Field::key) sink.take(node.SubData);
   }
   return order.size();
 }

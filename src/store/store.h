@@ -65,6 +65,19 @@ class Store {
   enum class Put { replaced, inserted, refused, no_room };
   Put put_item(const VARIANT& key, const VARIANT& payload);
 
+  // load.cpp. Many pairs in one call, in their order, each as Indata puts it (LoadAs::indata) or
+  // as Item(key) = payload does (LoadAs::item), all or nothing: a key the store cannot hold fails
+  // with the invalid-argument failure, a pair there is no room for with the out-of-memory one,
+  // each naming its row, and the store is then as it was. The store takes the pairs out of
+  // `rows`, which then hold whatever the call let go of (replaced pairs), released by the
+  // caller once the store is whole. Answers the number of rows.
+  struct LoadRow {
+    Variant key, payload;
+    LONG row;  // the row's index in the caller's array, for failures
+  };
+  enum class LoadAs { indata, item };
+  std::size_t load(std::vector<LoadRow>& rows, LoadAs as);
+
   // read.cpp. Moves the cursor as `spec` asks and returns a copy of the key there (see Read).
   void read(MODEVAL& spec, VARIANT& result);
   // A copy of the payload under the cursor.
@@ -113,9 +126,9 @@ class Store {
   // reading opens and every enumerator starts over.
   void remove_all() noexcept;
 
-  // ranges.cpp. Copies the keys or payloads of every pair with low <= key <= high into `sink` (a
-  // null bound is no bound) and returns how many. A bound no key can be ordered against (Null,
-  // NaN, objects, arrays, error values) selects nothing.
+  // ranges.cpp. Copies the keys, payloads or both of every pair with low <= key <= high into
+  // `sink` (a null bound is no bound) and returns how many pairs; `sink` is told that number. A
+  // bound no key can be ordered against (Null, NaN, objects, arrays, error values) selects nothing.
   std::size_t copy_range(Field field, const VARIANT* low, const VARIANT* high,
                          ValueSink& sink) const;
   // Enumerator positions: ids come from open_position or clone_position and stay valid until
@@ -166,6 +179,9 @@ class Store {
   void make_room(Slot slot);
   void grow_to(float size);
   void warn(float shown_size) noexcept;
+  // load.cpp
+  struct LoadUndo;
+  void undo_load(const LoadUndo& undo, std::vector<LoadRow>& rows, std::size_t done) noexcept;
   // read.cpp
   Slot step(Side side);
   void descend(Side side);

@@ -19,6 +19,7 @@ class ValueSink {
   ~ValueSink() = default;
 };
 
-enum class Field { key, payload };
+// What a walk copies of each pair: its key, its payload, or both (the key first).
+enum class Field { key, payload, pair };
 
 }  // namespace quilmar
