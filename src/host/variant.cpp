@@ -340,6 +340,72 @@ Order compare_any(const VARIANT& va, const VARIANT& vb, bool ignore_case) {
   return order_of(compare_numbers(a, b));  // Empty reads as 0 here
 }
 
+namespace {
+
+// The kinds of a dictionary's keys, in their order; `refused` is none.
+enum class KeyClass { null, number, text, error, object, refused };
+
+KeyClass class_of(const VARIANT& v, const Scalar& k) noexcept {
+  switch (k.kind) {
+    case Scalar::null: return KeyClass::null;
+    case Scalar::empty:
+    case Scalar::text: return KeyClass::text;
+    case Scalar::other: break;
+    default: return KeyClass::number;
+  }
+  if (v.vt & VT_ARRAY) return KeyClass::refused;
+  switch (v.vt & ~VT_BYREF) {
+    case VT_ERROR: return KeyClass::error;
+    case VT_UNKNOWN:
+    case VT_DISPATCH: return KeyClass::object;
+    default: return KeyClass::refused;
+  }
+}
+
+SCODE error_code(const VARIANT& v) noexcept {
+  return v.vt & VT_BYREF ? (v.pscode ? *v.pscode : 0) : v.scode;
+}
+
+// An object's identity: its IUnknown, as COM defines it; nothing for Nothing.
+std::uintptr_t identity(const VARIANT& v) noexcept {
+  IUnknown* object = v.vt & VT_BYREF ? (v.ppunkVal ? *v.ppunkVal : nullptr) : v.punkVal;
+  if (!object) return 0;
+  IUnknown* unknown = nullptr;
+  if (FAILED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) || !unknown)
+    return reinterpret_cast<std::uintptr_t>(object);
+  unknown->Release();  // the key's own reference keeps the object alive
+  return reinterpret_cast<std::uintptr_t>(unknown);
+}
+
+}  // namespace
+
+Order compare_dictionary_keys(const VARIANT& va, const VARIANT& vb, bool ignore_case) {
+  const VARIANT& a = read_through(va);
+  const VARIANT& b = read_through(vb);
+  const Scalar sa = scalar_of(a), sb = scalar_of(b);
+  const KeyClass ca = class_of(a, sa), cb = class_of(b, sb);
+  if (ca == KeyClass::refused || cb == KeyClass::refused) fail(DISP_E_TYPEMISMATCH);
+  if (ca != cb) return ca < cb ? Order::less : Order::greater;
+  switch (ca) {
+    case KeyClass::number:
+      if (is_nan(sa) || is_nan(sb)) return Order::unordered;
+      return order_of(compare_numbers(sa, sb));
+    case KeyClass::text:
+      return order_of(compare_text(sa.chars, sa.length, sb.chars, sb.length, ignore_case));
+    case KeyClass::error:
+      return order_of(three_way(static_cast<std::uint32_t>(error_code(a)),
+                                static_cast<std::uint32_t>(error_code(b))));
+    case KeyClass::object: return order_of(three_way(identity(a), identity(b)));
+    default: return Order::equal;  // Null
+  }
+}
+
+bool is_dictionary_key(const VARIANT& v) noexcept {
+  const VARIANT& r = read_through(v);
+  const Scalar k = scalar_of(r);
+  return class_of(r, k) != KeyClass::refused && !is_nan(k);
+}
+
 bool can_be_ordered(const VARIANT& v) noexcept {
   return can_be_ordered(scalar_of(v));
 }

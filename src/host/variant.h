@@ -110,6 +110,14 @@ inline Order compare(const VARIANT& a, const VARIANT& b, bool ignore_case) {
   return compare_any(a, b, ignore_case);
 }
 
+// A dictionary's key order: Null, then numbers (by exact value, whatever their kinds: True is -1,
+// a date its day number), then text (Empty as ""; each code unit uppercased first when
+// `ignore_case`), then error values (by code), then objects (by identity: the object's IUnknown).
+// NaN answers unordered; arrays and records fail with a type mismatch.
+Order compare_dictionary_keys(const VARIANT& a, const VARIANT& b, bool ignore_case);
+// Whether a dictionary can hold `v` as a key: anything but NaN, arrays and records.
+bool is_dictionary_key(const VARIANT& v) noexcept;
+
 // False for a key that can never be ordered against another: Null, NaN, and the kinds compare()
 // refuses.
 bool can_be_ordered(const VARIANT& v) noexcept;

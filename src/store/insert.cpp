@@ -91,8 +91,8 @@ Store::Place Store::find_place(const VARIANT& key, bool stop_at_equal) const {
     const AVLtree& node = tree_.at(n);
     tree_.prefetch(child(node, Side::small));
     tree_.prefetch(child(node, Side::big));
-    // Keys that read as free are never stored: only a damaged table has such a node.
-    if (!has_text(node.Data)) throw NoDirection();
+    // The store's own keys never read as free: only a damaged table has such a node.
+    if (!tree_.order().dictionary && !has_text(node.Data)) throw NoDirection();
     Order order = tree_.order()(key, node.Data);
     if (order == Order::equal) {
       if (stop_at_equal) {

@@ -12,7 +12,11 @@ namespace {}  // namespace
 
 std::size_t Store::copy_range(Field field, const VARIANT* low, const VARIANT* high,
                               ValueSink& sink) const {
-  if ((low && !can_be_ordered(*low)) || (high && !can_be_ordered(*high))) {
+  const auto orderable = [this](const VARIANT* bound) {
+    return !bound ||
+           (key_kinds() == KeyKinds::dictionary ? could_hold(*bound) : can_be_ordered(*bound));
+  };
+  if (!orderable(low) || !orderable(high)) {
     sink.reserve(0);
     return 0;
   }

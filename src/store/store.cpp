@@ -30,7 +30,8 @@ void Store::set_compare_mode(LONG mode) {
   tree_.order().ignore_case = mode > 0;
 }
 
-bool Store::could_hold(const VARIANT& key) noexcept {
+bool Store::could_hold(const VARIANT& key) const noexcept {
+  if (tree_.order().dictionary) return is_dictionary_key(key);
   const Scalar k = scalar_of(key);
   return has_text(k) && can_be_ordered(k);
 }

@@ -33,11 +33,18 @@
 
 namespace quilmar {
 
+// Which keys a store takes and how they are ordered: clsAVLt's own (numbers, then text; nothing
+// that reads as an empty slot, and nothing without an order), or a dictionary's (Null, numbers,
+// text with Empty as "", error values, objects by identity; only NaN and arrays refused).
+enum class KeyKinds : std::uint8_t { store, dictionary };
+
 class Store {
  public:
   // Every member zero and no table, as the class factory creates it; the construction step
   // then calls alloc(100).
-  Store() noexcept = default;
+  explicit Store(KeyKinds kinds = KeyKinds::store) noexcept {
+    tree_.order().dictionary = kinds == KeyKinds::dictionary;
+  }
 
   // store.cpp. Discards all keys and builds a table with slots 0..siz (rounded half to even).
   // False, and the old table kept, when that table cannot be built.
@@ -47,9 +54,15 @@ class Store {
   LONG memory_size() const { return to_int32(alloc_size_); }
   LONG data_number() const { return to_int32(tree_.count()); }
   static constexpr const OLECHAR* version() noexcept { return OLESTR("Ver1.06"); }
-  // A key the store could hold: one that is not read as an empty slot ("", Empty, Null) and has
-  // an order (not NaN, an object, an array or an error value).
-  static bool could_hold(const VARIANT& key) noexcept;
+  // A key the store could hold. Its own keys: not read as an empty slot ("", Empty, Null) and
+  // with an order (not NaN, an object, an array or an error value). A dictionary's: anything but
+  // NaN and arrays.
+  bool could_hold(const VARIANT& key) const noexcept;
+  // The store's key order (its kinds, its CompareMode).
+  const KeyOrder& key_order() const noexcept { return tree_.order(); }
+  KeyKinds key_kinds() const noexcept {
+    return tree_.order().dictionary ? KeyKinds::dictionary : KeyKinds::store;
+  }
   // How text keys compare: 0 binary, anything above (1 text, 2 as 1, locale identifiers as 1)
   // without regard to case; it reads back the value set. A negative mode, or any mode while keys
   // are held, is an invalid-argument failure with nothing changed. Alloc and RemoveAll keep it.

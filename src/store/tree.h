@@ -18,11 +18,14 @@ namespace quilmar {
 // The top of the tree: the first key after Alloc lives in slot 0 and stays the top.
 inline constexpr Slot kTop = 0;
 
-// The key comparison the store uses: compare() of the host, as Indata compares, with text that
-// ignores case or not.
+// The key comparison the store uses: compare() of the host, as Indata compares, or a dictionary's
+// key order; text that ignores case or not.
 struct KeyOrder {
   bool ignore_case = false;
-  Order operator()(const VARIANT& a, const VARIANT& b) const { return compare(a, b, ignore_case); }
+  bool dictionary = false;
+  Order operator()(const VARIANT& a, const VARIANT& b) const {
+    return dictionary ? compare_dictionary_keys(a, b, ignore_case) : compare(a, b, ignore_case);
+  }
 };
 
 class Tree {
