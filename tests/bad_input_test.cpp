@@ -111,7 +111,8 @@ struct Answer {
 constexpr Answer kNoNumber{DISP_E_TYPEMISMATCH}, kOutOfRange{DISP_E_OVERFLOW};
 
 // Whether the host's Variant copy takes a payload: arrays, records and a bare VARIANT tag are the
-// host's own business (the native stand-in carries none of them; oleaut32 may copy them).
+// host's own business (the native stand-in copies arrays and refuses the other two; oleaut32 may
+// copy them).
 enum class Copy { taken, refused, by_host };
 
 // Each kind's answers, written from the documented rules rather than taken from the code under
@@ -189,7 +190,7 @@ std::optional<bool> payload_stored(const Kind& kind, Passing passing) {
 #ifdef _WIN32
   return std::nullopt;
 #else
-  return false;
+  return kind.name == "ARRAY";
 #endif
 }
 Answer converted(const Answer& documented, Passing passing) {

@@ -197,7 +197,8 @@ struct IDispatch;
 struct ITypeInfo;
 struct VARIANT;
 
-// One-dimensional arrays of Variants are all the stand-in needs (Keys, Items).
+// rgsabound holds cDims bounds (the allocation is made for them), in Windows' order: the last
+// dimension first. The first index varies fastest in memory.
 struct SAFEARRAYBOUND {
   ULONG cElements;
   LONG lLbound;
@@ -210,6 +211,17 @@ struct SAFEARRAY {
   void* pvData;
   SAFEARRAYBOUND rgsabound[1];
 };
+constexpr USHORT FADF_AUTO = 0x1;
+constexpr USHORT FADF_STATIC = 0x2;
+constexpr USHORT FADF_EMBEDDED = 0x4;
+constexpr USHORT FADF_FIXEDSIZE = 0x10;
+constexpr USHORT FADF_RECORD = 0x20;
+constexpr USHORT FADF_HAVEIID = 0x40;
+constexpr USHORT FADF_HAVEVARTYPE = 0x80;
+constexpr USHORT FADF_BSTR = 0x100;
+constexpr USHORT FADF_UNKNOWN = 0x200;
+constexpr USHORT FADF_DISPATCH = 0x400;
+constexpr USHORT FADF_VARIANT = 0x800;
 
 // The record member of the Windows layout is left out: without it the value is 16 bytes
 // on every target of the stand-in.
@@ -235,6 +247,7 @@ struct VARIANT {
         IUnknown* punkVal;
         IDispatch* pdispVal;
         SAFEARRAY* parray;
+        SAFEARRAY** pparray;
         BYTE* pbVal;
         SHORT* piVal;
         LONG* plVal;
@@ -343,8 +356,11 @@ void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dst, const VARIANT* src);
 HRESULT VariantCopyInd(VARIANT* dst, VARIANTARG* src);  // not const, as on Windows
-// Element type VT_VARIANT only.
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
+UINT SafeArrayGetElemsize(SAFEARRAY* psa);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);

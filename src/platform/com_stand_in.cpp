@@ -1,5 +1,5 @@
 // oleaut32's string and Variant services for non-Windows hosts, limited to the kinds the stand-in
-// VARIANT carries (no records; arrays only of Variants, one dimension).
+// VARIANT carries (no records).
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -85,45 +85,209 @@ HRESULT copy_referenced(VARIANT* dst, const VARIANT* src) {
   return S_OK;
 }
 
-constexpr VARTYPE kVariantArray = VT_ARRAY | VT_VARIANT;
+// The bytes of one element of type vt; 0 for a type an array cannot hold.
+ULONG element_size(VARTYPE vt) {
+  switch (vt) {
+    case VT_I1:
+    case VT_UI1: return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL: return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR: return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE: return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH: return sizeof(void*);
+    case VT_DECIMAL: return sizeof(DECIMAL);
+    case VT_VARIANT: return sizeof(VARIANT);
+    default: return 0;
+  }
+}
 
-VARIANT* elements(SAFEARRAY* psa) {
-  return static_cast<VARIANT*>(psa->pvData);
+bool is_array_of_elements(VARTYPE vt) {
+  return (vt & (VT_ARRAY | VT_BYREF)) == VT_ARRAY && element_size(vt & VT_TYPEMASK) != 0;
+}
+
+// As Windows lays an array out: 16 bytes before the descriptor hold the interface identifier of
+// an array of objects, or (in their last 4) the element type of any other array.
+constexpr std::size_t kHeader = 16;
+
+std::size_t descriptor_bytes(UINT dims) {
+  return sizeof(SAFEARRAY) + (dims - 1) * sizeof(SAFEARRAYBOUND);
+}
+
+USHORT features_of(VARTYPE vt) {
+  switch (vt) {
+    case VT_BSTR: return FADF_HAVEVARTYPE | FADF_BSTR;
+    case VT_VARIANT: return FADF_HAVEVARTYPE | FADF_VARIANT;
+    case VT_UNKNOWN: return FADF_HAVEIID | FADF_UNKNOWN;
+    case VT_DISPATCH: return FADF_HAVEIID | FADF_DISPATCH;
+    default: return FADF_HAVEVARTYPE;
+  }
+}
+
+std::size_t element_count(const SAFEARRAY* psa) {
+  std::size_t n = 1;
+  for (USHORT d = 0; d < psa->cDims; ++d) n *= psa->rgsabound[d].cElements;
+  return n;
+}
+
+// Releases what each element owns, by the features Windows reads for the same purpose.
+void clear_elements(SAFEARRAY* psa) {
+  const std::size_t n = element_count(psa);
+  auto* bytes = static_cast<unsigned char*>(psa->pvData);
+  if (!bytes) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    void* element = bytes + i * psa->cbElements;
+    if (psa->fFeatures & FADF_BSTR) {
+      SysFreeString(*static_cast<BSTR*>(element));
+    } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+      if (IUnknown* object = *static_cast<IUnknown**>(element)) object->Release();
+    } else if (psa->fFeatures & FADF_VARIANT) {
+      VariantClear(static_cast<VARIANT*>(element));
+    }
+  }
+}
+
+// Copies element i of `from` into the zeroed element i of `to` (same type).
+HRESULT copy_element(const SAFEARRAY* from, SAFEARRAY* to, std::size_t i) {
+  const void* src = static_cast<const unsigned char*>(from->pvData) + i * from->cbElements;
+  void* dst = static_cast<unsigned char*>(to->pvData) + i * to->cbElements;
+  if (from->fFeatures & FADF_VARIANT)
+    return VariantCopy(static_cast<VARIANT*>(dst), static_cast<const VARIANT*>(src));
+  std::memcpy(dst, src, from->cbElements);
+  if (from->fFeatures & FADF_BSTR) {
+    BSTR s = *static_cast<const BSTR*>(src);
+    if (!s) return S_OK;
+    *static_cast<BSTR*>(dst) = SysAllocStringLen(s, SysStringLen(s));
+    if (!*static_cast<BSTR*>(dst)) return E_OUTOFMEMORY;
+  } else if (from->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+    if (IUnknown* object = *static_cast<IUnknown* const*>(src)) object->AddRef();
+  }
+  return S_OK;
+}
+
+HRESULT copy_referenced_array(VARIANT* dst, const VARIANT* src) {
+  if (!src->pparray || !is_array_of_elements(src->vt & ~VT_BYREF)) return DISP_E_BADVARTYPE;
+  SAFEARRAY* copy = nullptr;
+  if (const HRESULT hr = SafeArrayCopy(*src->pparray, &copy); FAILED(hr)) return hr;
+  if (const HRESULT hr = VariantClear(dst); FAILED(hr)) {
+    SafeArrayDestroy(copy);
+    return hr;
+  }
+  dst->vt = static_cast<VARTYPE>(src->vt & ~VT_BYREF);
+  dst->parray = copy;
+  return S_OK;
 }
 
 }  // namespace
 
-SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
-  if (vt != VT_VARIANT) return nullptr;
-  auto* psa =
-      new (std::nothrow) SAFEARRAY{1, 0, sizeof(VARIANT), 0, nullptr, {{cElements, lLbound}}};
-  if (!psa) return nullptr;
-  psa->pvData = new (std::nothrow) VARIANT[cElements ? cElements : 1];
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+  const ULONG size = element_size(vt);
+  if (!size || cDims == 0 || cDims > 0xFFFF || !rgsabound) return nullptr;
+  std::size_t count = 1;
+  for (UINT d = 0; d < cDims; ++d) {
+    const ULONG n = rgsabound[d].cElements;
+    if (n && count > static_cast<std::size_t>(-1) / size / n) return nullptr;
+    count *= n;
+  }
+  auto* block = static_cast<unsigned char*>(std::calloc(1, kHeader + descriptor_bytes(cDims)));
+  if (!block) return nullptr;
+  auto* psa = reinterpret_cast<SAFEARRAY*>(block + kHeader);
+  psa->cDims = static_cast<USHORT>(cDims);
+  psa->fFeatures = features_of(vt);
+  psa->cbElements = size;
+  if (psa->fFeatures & FADF_HAVEIID) {
+    const IID& iid = vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
+    std::memcpy(block, &iid, sizeof iid);
+  } else {
+    const DWORD type = vt;
+    std::memcpy(block + kHeader - sizeof type, &type, sizeof type);
+  }
+  for (UINT d = 0; d < cDims; ++d) psa->rgsabound[cDims - 1 - d] = rgsabound[d];
+  psa->pvData = std::calloc(count ? count : 1, size);
   if (!psa->pvData) {
-    delete psa;
+    std::free(block);
     return nullptr;
   }
-  for (ULONG i = 0; i < cElements; ++i) VariantInit(&elements(psa)[i]);
   return psa;
+}
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
+  SAFEARRAYBOUND bound = {cElements, lLbound};
+  return SafeArrayCreate(vt, 1, &bound);
+}
+
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
+  if (!psa || !pvt) return E_INVALIDARG;
+  const auto* block = reinterpret_cast<const unsigned char*>(psa) - kHeader;
+  if (psa->fFeatures & FADF_RECORD) {
+    *pvt = VT_RECORD;
+  } else if ((psa->fFeatures & (FADF_HAVEIID | FADF_DISPATCH)) == (FADF_HAVEIID | FADF_DISPATCH)) {
+    *pvt = VT_DISPATCH;
+  } else if (psa->fFeatures & FADF_HAVEIID) {
+    *pvt = VT_UNKNOWN;
+  } else if (psa->fFeatures & FADF_HAVEVARTYPE) {
+    DWORD type;
+    std::memcpy(&type, block + kHeader - sizeof type, sizeof type);
+    *pvt = static_cast<VARTYPE>(type);
+  } else {
+    return E_INVALIDARG;
+  }
+  return S_OK;
+}
+
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+  return psa ? psa->cbElements : 0;
+}
+
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
+  if (!psa || !rgIndices || !ppvData) return E_INVALIDARG;
+  // rgIndices[0] is the first dimension, which varies fastest and whose bound is stored last.
+  std::size_t offset = 0, stride = 1;
+  for (USHORT d = 0; d < psa->cDims; ++d) {
+    const SAFEARRAYBOUND& bound = psa->rgsabound[psa->cDims - 1 - d];
+    const long long at = static_cast<long long>(rgIndices[d]) - bound.lLbound;
+    if (at < 0 || at >= static_cast<long long>(bound.cElements)) return DISP_E_BADINDEX;
+    offset += static_cast<std::size_t>(at) * stride;
+    stride *= bound.cElements;
+  }
+  *ppvData = static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements;
+  return S_OK;
 }
 
 HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
   if (!psa) return S_OK;
   if (psa->cLocks) return DISP_E_ARRAYISLOCKED;
-  for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) VariantClear(&elements(psa)[i]);
-  delete[] elements(psa);
-  delete psa;
+  clear_elements(psa);
+  std::free(psa->pvData);
+  std::free(reinterpret_cast<unsigned char*>(psa) - kHeader);
   return S_OK;
 }
 
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
+  if (!ppsaOut) return E_INVALIDARG;
   *ppsaOut = nullptr;
   if (!psa) return S_OK;
-  SAFEARRAY* copy =
-      SafeArrayCreateVector(VT_VARIANT, psa->rgsabound[0].lLbound, psa->rgsabound[0].cElements);
+  VARTYPE vt = VT_EMPTY;
+  if (const HRESULT hr = SafeArrayGetVartype(psa, &vt); FAILED(hr)) return hr;
+  SAFEARRAYBOUND bounds[64];
+  if (psa->cDims == 0 || psa->cDims > 64) return E_INVALIDARG;
+  for (USHORT d = 0; d < psa->cDims; ++d) bounds[d] = psa->rgsabound[psa->cDims - 1 - d];
+  SAFEARRAY* copy = SafeArrayCreate(vt, psa->cDims, bounds);
   if (!copy) return E_OUTOFMEMORY;
-  for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) {
-    if (const HRESULT hr = VariantCopy(&elements(copy)[i], &elements(psa)[i]); FAILED(hr)) {
+  const std::size_t n = element_count(psa);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (const HRESULT hr = copy_element(psa, copy, i); FAILED(hr)) {
       SafeArrayDestroy(copy);
       return hr;
     }
@@ -148,15 +312,16 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
 
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
   if (!psa || !plLbound) return E_INVALIDARG;
-  if (nDim != 1) return DISP_E_BADINDEX;
-  *plLbound = psa->rgsabound[0].lLbound;
+  if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
+  *plLbound = psa->rgsabound[psa->cDims - nDim].lLbound;
   return S_OK;
 }
 
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
   if (!psa || !plUbound) return E_INVALIDARG;
-  if (nDim != 1) return DISP_E_BADINDEX;
-  *plUbound = psa->rgsabound[0].lLbound + static_cast<LONG>(psa->rgsabound[0].cElements) - 1;
+  if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
+  const SAFEARRAYBOUND& bound = psa->rgsabound[psa->cDims - nDim];
+  *plUbound = bound.lLbound + static_cast<LONG>(bound.cElements) - 1;
   return S_OK;
 }
 
@@ -211,7 +376,7 @@ void VariantInit(VARIANT* v) {
 }
 
 HRESULT VariantClear(VARIANT* v) {
-  if (v->vt == kVariantArray) {
+  if (is_array_of_elements(v->vt)) {
     if (const HRESULT hr = SafeArrayDestroy(v->parray); FAILED(hr)) return hr;
   } else if (!(v->vt & VT_BYREF)) {
     if (v->vt & VT_ARRAY || !is_valid_base(v->vt)) return DISP_E_BADVARTYPE;
@@ -224,12 +389,12 @@ HRESULT VariantClear(VARIANT* v) {
 
 HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
   if (dst == src) return S_OK;
-  if (!(src->vt & VT_BYREF) && src->vt != kVariantArray &&
+  if (!(src->vt & VT_BYREF) && !is_array_of_elements(src->vt) &&
       (src->vt & VT_ARRAY || !is_valid_base(src->vt)))
     return DISP_E_BADVARTYPE;
   if (const HRESULT hr = VariantClear(dst); FAILED(hr)) return hr;
   *dst = *src;
-  if (src->vt == kVariantArray) {
+  if (is_array_of_elements(src->vt)) {
     if (const HRESULT hr = SafeArrayCopy(src->parray, &dst->parray); FAILED(hr)) {
       VariantInit(dst);
       return hr;
@@ -248,7 +413,7 @@ HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
 
 HRESULT VariantCopyInd(VARIANT* dst, VARIANTARG* src) {
   if (!(src->vt & VT_BYREF)) return VariantCopy(dst, src);
-  if (src->vt & VT_ARRAY) return DISP_E_BADVARTYPE;
+  if (src->vt & VT_ARRAY) return copy_referenced_array(dst, src);
   VARIANT tmp;
   VariantInit(&tmp);
   if (const HRESULT hr = copy_referenced(&tmp, src); FAILED(hr)) return hr;

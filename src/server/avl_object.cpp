@@ -7,6 +7,7 @@
 #include "server/dispatch.h"
 #include "server/enumerator.h"
 #include "server/module.h"
+#include "server/sort.h"
 
 namespace quilmar {
 namespace {
@@ -460,10 +461,15 @@ HRESULT AvlObject::ToArray(VARIANT, VARIANT, VARIANT* result) noexcept {
   return E_NOTIMPL;
 }
 
-HRESULT AvlObject::Sort(VARIANT, VARIANT, VARIANT, VARIANT* result) noexcept {
+HRESULT AvlObject::Sort(VARIANT Values, VARIANT By, VARIANT Descending, VARIANT* result) noexcept
+    try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  return E_NOTIMPL;
+  const Hold hold(this);  // reading a JScript array calls the script engine
+  *result = sort_values(Values, By, Descending, store_.compare_mode() > 0).release();
+  return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
 }  // namespace quilmar

@@ -76,6 +76,18 @@ HRESULT parse_text(const OLECHAR* chars, std::size_t length, Scalar& out) {
   return S_OK;
 }
 
+// Whether a text is `word` (ASCII capitals) in any case, with blanks around.
+bool is_word(const Scalar& text, const char* word) {
+  std::size_t b = 0, e = text.length;
+  while (b < e && is_blank(text.chars[b])) ++b;
+  while (e > b && is_blank(text.chars[e - 1])) --e;
+  for (; b < e && *word; ++b, ++word) {
+    const OLECHAR c = text.chars[b];
+    if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != static_cast<OLECHAR>(*word)) return false;
+  }
+  return b == e && !*word;
+}
+
 // The argument as a number: text is parsed as scripts write numbers, Empty is 0.
 HRESULT number_of(const VARIANT& arg, Scalar& out) {
   out = scalar_of(arg);
@@ -203,6 +215,18 @@ HRESULT to_long(const VARIANT& v, LONG& out) {
   Scalar n;
   const HRESULT hr = number_of(v, n);
   return FAILED(hr) ? hr : long_of(n, out);
+}
+
+HRESULT to_bool(const VARIANT& v, bool& out) {
+  const Scalar k = scalar_of(v);
+  if (k.kind == Scalar::text && (is_word(k, "TRUE") || is_word(k, "FALSE"))) {
+    out = is_word(k, "TRUE");
+    return S_OK;
+  }
+  Scalar n;
+  if (const HRESULT hr = number_of(v, n); FAILED(hr)) return hr;
+  out = n.kind == Scalar::real ? n.real_value != 0 : (n.lo != 0 || n.hi != 0);  // NaN is not 0
+  return S_OK;
 }
 
 HRESULT store_long(const VARIANT& ref, LONG value) {

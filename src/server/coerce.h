@@ -13,6 +13,8 @@ namespace quilmar {
 // Reading a text may throw std::bad_alloc.
 HRESULT to_float(const VARIANT& v, FLOAT& out);
 HRESULT to_long(const VARIANT& v, LONG& out);
+// A number is True unless it is 0; text is "True" or "False" in any case, or a number.
+HRESULT to_bool(const VARIANT& v, bool& out);
 
 // Writes `value` into the variable that the by-reference argument `ref` names, in that variable's
 // own kind; a Variant variable becomes a 32-bit integer. Answers like the conversions when the

@@ -25,6 +25,11 @@ struct Identity<_clsAVLt2> {
   static constexpr const IID& iid = IID__clsAVLt2;
 };
 
+template <>
+struct Identity<_clsAVLt3> {
+  static constexpr const IID& iid = IID__clsAVLt3;
+};
+
 template <class Face = _clsAVLt>
 class TestObject {
  public:

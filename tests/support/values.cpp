@@ -1,5 +1,6 @@
 #include "values.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -109,11 +110,30 @@ std::string describe(const VARIANT& v) {
   switch (r.vt) {
     case VT_EMPTY: return "Empty";
     case VT_NULL: return "Null";
+    case VT_I1: std::snprintf(buf, sizeof buf, "I1 %d", r.cVal); break;
     case VT_I2: std::snprintf(buf, sizeof buf, "I2 %d", r.iVal); break;
+    case VT_UI2: std::snprintf(buf, sizeof buf, "UI2 %u", r.uiVal); break;
+    case VT_UI4:
+      std::snprintf(buf, sizeof buf, "UI4 %lu", static_cast<unsigned long>(r.ulVal));
+      break;
+    case VT_INT: std::snprintf(buf, sizeof buf, "INT %d", r.intVal); break;
+    case VT_UINT: std::snprintf(buf, sizeof buf, "UINT %u", r.uintVal); break;
+    case VT_ERROR:
+      std::snprintf(buf, sizeof buf, "ERROR 0x%08lX",
+                    static_cast<unsigned long>(static_cast<std::uint32_t>(r.scode)));
+      break;
+    case VT_DECIMAL:
+      std::snprintf(buf, sizeof buf, "DECIMAL %s%lu:%llu e-%u", r.decVal.sign ? "-" : "",
+                    static_cast<unsigned long>(r.decVal.Hi32),
+                    static_cast<unsigned long long>(r.decVal.Lo64), r.decVal.scale);
+      break;
     case VT_I4: std::snprintf(buf, sizeof buf, "I4 %ld", static_cast<long>(r.lVal)); break;
     case VT_I8: std::snprintf(buf, sizeof buf, "I8 %lld", static_cast<long long>(r.llVal)); break;
     case VT_R4: std::snprintf(buf, sizeof buf, "R4 %.9g", r.fltVal); break;
-    case VT_R8: std::snprintf(buf, sizeof buf, "R8 %.17g", r.dblVal); break;
+    case VT_R8:
+      if (std::isnan(r.dblVal)) return "R8 NaN";
+      std::snprintf(buf, sizeof buf, "R8 %.17g", r.dblVal);
+      break;
     case VT_UI1: std::snprintf(buf, sizeof buf, "UI1 %u", r.bVal); break;
     case VT_UI8:
       std::snprintf(buf, sizeof buf, "UI8 %llu", static_cast<unsigned long long>(r.ullVal));
