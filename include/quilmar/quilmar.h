@@ -14,6 +14,10 @@ inline constexpr IID IID__clsAVLt2 = {
     0x2D32EEC9, 0x3BB4, 0x4F84, {0x9D, 0x66, 0x28, 0x17, 0x0A, 0x90, 0x13, 0x83}};
 inline constexpr IID IID__clsAVLt3 = {
     0x5DCFA88F, 0x649B, 0x479F, {0xA5, 0x76, 0xC5, 0xB2, 0xCA, 0x6A, 0xFF, 0x79}};
+inline constexpr IID IID_ISortedDictionary = {
+    0x51BC1C64, 0x2477, 0x4D18, {0x95, 0x04, 0xE2, 0x09, 0x17, 0x87, 0x83, 0xFC}};
+inline constexpr CLSID CLSID_SortedDictionary = {
+    0x64EF2008, 0x3236, 0x43DC, {0xA8, 0x50, 0x85, 0x3D, 0x6F, 0x82, 0xEA, 0xDB}};
 inline constexpr CLSID CLSID_clsAVLt = {
     0x1B489C75, 0x85E8, 0x4326, {0xB8, 0x49, 0xE3, 0xEC, 0xEA, 0x42, 0x07, 0xBB}};
 inline constexpr GUID GUID_MODEVAL = {
@@ -154,6 +158,40 @@ struct _clsAVLt3 : public _clsAVLt2 {
   // A 2-D array, 1-based, one row per pair: the key in column 1, the payload in column 2.
   virtual HRESULT STDMETHODCALLTYPE ToArray(VARIANT Low, VARIANT High, VARIANT* result) = 0;
   // A sorted copy of a 1-D or 2-D array; the store is not touched.
+  virtual HRESULT STDMETHODCALLTYPE Sort(VARIANT Values, VARIANT By, VARIANT Descending,
+                                         VARIANT* result) = 0;
+};
+
+// The default interface of SortedDictionary (programmatic identifier Quilmar.SortedDictionary):
+// a dictionary's members, with its names, ids and rules, whose keys and items come out in key
+// order; then positions, Seek, bounds and whole arrays. Dual; arguments by value.
+struct ISortedDictionary : public IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE put_Item(VARIANT Key, VARIANT Item) = 0;
+  virtual HRESULT STDMETHODCALLTYPE putref_Item(VARIANT Key, VARIANT Item) = 0;
+  // A missing key is added with the item Empty.
+  virtual HRESULT STDMETHODCALLTYPE get_Item(VARIANT Key, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Add(VARIANT Key, VARIANT Item) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Exists(VARIANT Key, VARIANT_BOOL* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Items(VARIANT Low, VARIANT High, VARIANT* result) = 0;
+  // Renames a key; the pair takes its new place in the order.
+  virtual HRESULT STDMETHODCALLTYPE put_Key(VARIANT Key, VARIANT NewKey) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Keys(VARIANT Low, VARIANT High, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Remove(VARIANT Key) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveAll() = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_CompareMode(LONG Mode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_CompareMode(LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE KeyAt(LONG Index, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ItemAt(LONG Index, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_ItemAt(LONG Index, VARIANT Item) = 0;
+  virtual HRESULT STDMETHODCALLTYPE putref_ItemAt(LONG Index, VARIANT Item) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IndexOf(VARIANT Key, LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveAt(LONG Index) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Seek(VARIANT Key, SEEKMODE How, VARIANT* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Load(VARIANT Source, VARIANT KeyColumn, VARIANT ItemColumn,
+                                         LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ToArray(VARIANT Low, VARIANT High, VARIANT* result) = 0;
   virtual HRESULT STDMETHODCALLTYPE Sort(VARIANT Values, VARIANT By, VARIANT Descending,
                                          VARIANT* result) = 0;
 };

@@ -35,6 +35,8 @@ const OLECHAR* failure_description(HRESULT code) noexcept {
     case kOutOfMemory:
     case E_OUTOFMEMORY: return OLESTR("Out of memory");
     case DISP_E_TYPEMISMATCH: return OLESTR("Type mismatch");
+    case kKeyExists: return OLESTR("This key is already associated with an element of this collection");
+    case kElementNotFound: return OLESTR("Element not found");
     default: return nullptr;
   }
 }

@@ -4,85 +4,29 @@
 
 #include "host/failure.h"
 #include "server/coerce.h"
+#include "server/collection.h"
 #include "server/dispatch.h"
 #include "server/enumerator.h"
+#include "server/member_support.h"
 #include "server/module.h"
 #include "server/sort.h"
 
 namespace quilmar {
 namespace {
 
-// Keeps the object alive from a member's entry to its exit, whatever the client releases
-// meanwhile (from inside the event pump, say).
-class Hold {
- public:
-  explicit Hold(AvlObject* object) noexcept : object_(object) { object_->AddRef(); }
-  ~Hold() { object_->Release(); }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
+using Keep = Hold<AvlObject>;
 
- private:
-  AvlObject* object_;  // the final class: AddRef and Release are direct calls
-};
-
-// The status code of the failure being handled, also left as error info for vtable callers.
 HRESULT failed_call() noexcept {
-  const HRESULT hr = status_from_current_exception();
-  try {
-    set_error_info(hr, description_of_current_exception());
-  } catch (...) {
-    set_error_info(hr);
-  }
-  return hr;
+  return quilmar::failed_call(kStoreErrors);
 }
 
-// A failure that a new member reports as its status, as a collection does, rather than as a box.
 HRESULT failed(HRESULT code) noexcept {
-  set_error_info(code);
-  return code;
+  return quilmar::failed(kStoreErrors, code);
 }
-
-// Fills a 0-based array of Variants, made once the number of values is known.
-class SafeArraySink final : public ValueSink {
- public:
-  SafeArraySink() = default;
-  SafeArraySink(const SafeArraySink&) = delete;
-  SafeArraySink& operator=(const SafeArraySink&) = delete;
-  ~SafeArraySink() {
-    if (!array_) return;
-    if (data_) SafeArrayUnaccessData(array_);
-    SafeArrayDestroy(array_);
-  }
-  void reserve(std::size_t count) override {
-    if (count > 0x7FFFFFFF) throw std::bad_alloc();
-    array_ = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count));
-    if (!array_) throw std::bad_alloc();
-    void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(array_, &data))) throw std::bad_alloc();
-    data_ = static_cast<VARIANT*>(data);
-  }
-  void take(const VARIANT& value) override {
-    copy_value(data_[taken_], value);  // the element is empty: nothing to clear first
-    ++taken_;
-  }
-  // Hands the array to `result`.
-  void release_into(VARIANT& result) noexcept {
-    SafeArrayUnaccessData(array_);
-    data_ = nullptr;
-    result.vt = VT_ARRAY | VT_VARIANT;
-    result.parray = array_;
-    array_ = nullptr;
-  }
-
- private:
-  SAFEARRAY* array_ = nullptr;
-  VARIANT* data_ = nullptr;
-  std::size_t taken_ = 0;
-};
 
 }  // namespace
 
-AvlObject::AvlObject() noexcept {
+AvlObject::AvlObject() noexcept : ErrorInfoSupport(kStoreErrors) {
   module::add_ref();
 }
 AvlObject::~AvlObject() {
@@ -151,7 +95,7 @@ HRESULT AvlObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
 
 HRESULT AvlObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                           VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
-  const Hold hold(this);
+  const Keep hold(this);
   return dispatch::invoke(*this, id, riid, flags, params, result, excep, arg_error);
 }
 
@@ -161,7 +105,7 @@ HRESULT AvlObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
 HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
   if (!Spec || !result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.read(*Spec, *result);
   return S_OK;
 } catch (...) {
@@ -170,7 +114,7 @@ HRESULT AvlObject::Read(MODEVAL* Spec, VARIANT* result) noexcept try {
 
 HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept try {
   if (!Siz || !result) return E_POINTER;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.alloc(*Siz) ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 } catch (...) {
@@ -180,7 +124,7 @@ HRESULT AvlObject::Alloc(FLOAT* Siz, VARIANT_BOOL* result) noexcept try {
 HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) noexcept try {
   if (!Getdata || !AddData || !result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.indata(*Getdata, *AddData);
   return S_OK;
 } catch (...) {
@@ -190,7 +134,7 @@ HRESULT AvlObject::Indata(VARIANT* Getdata, VARIANT* AddData, VARIANT* result) n
 HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.read_sub(*result);
   return S_OK;
 } catch (...) {
@@ -199,7 +143,7 @@ HRESULT AvlObject::ReadSub(VARIANT* result) noexcept try {
 
 HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept try {
   if (!Val) return E_POINTER;
-  const Hold hold(this);
+  const Keep hold(this);
   store_.set_egnore(*Val);
   return S_OK;
 } catch (...) {
@@ -208,7 +152,7 @@ HRESULT AvlObject::put_Egnore(EGN_MOD* Val) noexcept try {
 
 HRESULT AvlObject::get_Egnore(EGN_MOD* result) noexcept try {
   if (!result) return E_POINTER;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.egnore();
   return S_OK;
 } catch (...) {
@@ -218,7 +162,7 @@ HRESULT AvlObject::get_Egnore(EGN_MOD* result) noexcept try {
 HRESULT AvlObject::get_MemorySize(LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = 0;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.memory_size();
   return S_OK;
 } catch (...) {
@@ -228,7 +172,7 @@ HRESULT AvlObject::get_MemorySize(LONG* result) noexcept try {
 HRESULT AvlObject::get_DataNumber(LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = 0;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.data_number();
   return S_OK;
 } catch (...) {
@@ -238,7 +182,7 @@ HRESULT AvlObject::get_DataNumber(LONG* result) noexcept try {
 HRESULT AvlObject::get_GetVersion(BSTR* result) noexcept try {
   if (!result) return E_POINTER;
   *result = nullptr;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = Bstr(Store::version()).release();
   return S_OK;
 } catch (...) {
@@ -252,14 +196,14 @@ HRESULT AvlObject::get_Count(LONG* result) noexcept {
 HRESULT AvlObject::get_Item(VARIANT Key, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   return store_.item(Key, *result) ? S_OK : failed(kSubscriptOutOfRange);
 } catch (...) {
   return failed_call();
 }
 
 HRESULT AvlObject::put_Item(VARIANT Key, VARIANT Payload) noexcept try {
-  const Hold hold(this);
+  const Keep hold(this);
   switch (store_.put_item(Key, Payload)) {
     case Store::Put::replaced:
     case Store::Put::inserted: return S_OK;
@@ -278,7 +222,7 @@ HRESULT AvlObject::putref_Item(VARIANT Key, VARIANT Payload) noexcept {
 
 HRESULT AvlObject::Exists(VARIANT Key, VARIANT_BOOL* result) noexcept try {
   if (!result) return E_POINTER;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.exists(Key) ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 } catch (...) {
@@ -287,7 +231,7 @@ HRESULT AvlObject::Exists(VARIANT Key, VARIANT_BOOL* result) noexcept try {
 
 HRESULT AvlObject::Find(VARIANT Key, VARIANT_BOOL* result) noexcept try {
   if (!result) return E_POINTER;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.find(Key) ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 } catch (...) {
@@ -297,37 +241,29 @@ HRESULT AvlObject::Find(VARIANT Key, VARIANT_BOOL* result) noexcept try {
 HRESULT AvlObject::Seek(VARIANT Key, SEEKMODE How, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.seek(Key, How, *result);  // Empty when no key qualifies
   return S_OK;
 } catch (...) {
   return failed_call();
 }
 
-HRESULT AvlObject::copy_range(Field field, const VARIANT& low, const VARIANT& high,
-                              VARIANT* result) {
+HRESULT AvlObject::Keys(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
-  SafeArraySink sink;
-  // JScript cannot leave out an argument before another: its undefined (Empty, which is never a
-  // key) leaves a bound out too.
-  const auto bound = [](const VARIANT& v) {
-    return is_left_out(v) || read_through(v).vt == VT_EMPTY ? nullptr : &v;
-  };
-  store_.copy_range(field, bound(low), bound(high), sink);
-  sink.release_into(*result);
+  const Keep hold(this);
+  collection::copy_range(store_, Field::key, Low, High, *result);
   return S_OK;
-}
-
-HRESULT AvlObject::Keys(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
-  return copy_range(Field::key, Low, High, result);
 } catch (...) {
   return failed_call();
 }
 
 HRESULT AvlObject::Items(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
-  return copy_range(Field::payload, Low, High, result);
+  if (!result) return E_POINTER;
+  VariantInit(result);
+  const Keep hold(this);
+  collection::copy_range(store_, Field::payload, Low, High, *result);
+  return S_OK;
 } catch (...) {
   return failed_call();
 }
@@ -345,7 +281,7 @@ HRESULT AvlObject::get__NewEnum(IUnknown** result) noexcept {
 HRESULT AvlObject::Remove(VARIANT Key, LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = 0;
-  const Hold hold(this);  // a released payload may release the client's last reference
+  const Keep hold(this);  // a released payload may release the client's last reference
   *result = static_cast<LONG>(store_.remove(Key));
   return S_OK;
 } catch (...) {
@@ -355,7 +291,7 @@ HRESULT AvlObject::Remove(VARIANT Key, LONG* result) noexcept try {
 HRESULT AvlObject::RemoveCurrent(VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.remove_current(*result);
   return S_OK;
 } catch (...) {
@@ -363,7 +299,7 @@ HRESULT AvlObject::RemoveCurrent(VARIANT* result) noexcept try {
 }
 
 HRESULT AvlObject::RemoveAll() noexcept {
-  const Hold hold(this);
+  const Keep hold(this);
   store_.remove_all();
   return S_OK;
 }
@@ -384,7 +320,7 @@ HRESULT AvlObject::put_CompareMode(LONG Mode) noexcept try {
 HRESULT AvlObject::KeyAt(LONG Index, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.key_at(Index, *result);
   return S_OK;
 } catch (...) {
@@ -394,7 +330,7 @@ HRESULT AvlObject::KeyAt(LONG Index, VARIANT* result) noexcept try {
 HRESULT AvlObject::get_ItemAt(LONG Index, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);
+  const Keep hold(this);
   store_.item_at(Index, *result);
   return S_OK;
 } catch (...) {
@@ -402,7 +338,7 @@ HRESULT AvlObject::get_ItemAt(LONG Index, VARIANT* result) noexcept try {
 }
 
 HRESULT AvlObject::put_ItemAt(LONG Index, VARIANT Payload) noexcept try {
-  const Hold hold(this);  // the payload replaced may be an object whose release calls back
+  const Keep hold(this);  // the payload replaced may be an object whose release calls back
   store_.put_item_at(Index, Payload);
   return S_OK;
 } catch (...) {
@@ -416,7 +352,7 @@ HRESULT AvlObject::putref_ItemAt(LONG Index, VARIANT Payload) noexcept {
 HRESULT AvlObject::IndexOf(VARIANT Key, LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = -1;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.index_of(Key);
   return S_OK;
 } catch (...) {
@@ -424,7 +360,7 @@ HRESULT AvlObject::IndexOf(VARIANT Key, LONG* result) noexcept try {
 }
 
 HRESULT AvlObject::RemoveAt(LONG Index) noexcept try {
-  const Hold hold(this);
+  const Keep hold(this);
   store_.remove_at(Index);
   return S_OK;
 } catch (...) {
@@ -434,7 +370,7 @@ HRESULT AvlObject::RemoveAt(LONG Index) noexcept try {
 HRESULT AvlObject::get_Position(LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = -1;
-  const Hold hold(this);
+  const Keep hold(this);
   *result = store_.position();
   return S_OK;
 } catch (...) {
@@ -442,30 +378,42 @@ HRESULT AvlObject::get_Position(LONG* result) noexcept try {
 }
 
 HRESULT AvlObject::put_Position(LONG Index) noexcept try {
-  const Hold hold(this);
+  const Keep hold(this);
   store_.set_position(Index);
   return S_OK;
 } catch (...) {
   return failed_call();
 }
 
-HRESULT AvlObject::Load(VARIANT, VARIANT, VARIANT, LONG* result) noexcept {
+HRESULT AvlObject::Load(VARIANT Source, VARIANT KeyColumn, VARIANT ItemColumn,
+                        LONG* result) noexcept try {
   if (!result) return E_POINTER;
   *result = 0;
-  return E_NOTIMPL;
+  const Keep hold(this);  // reading a JScript array calls the script engine
+  Variant no_payload;
+  make_empty_text(*no_payload.get());  // as Indata's AddData left out
+  *result =
+      collection::load(store_, Source, KeyColumn, ItemColumn, Store::LoadAs::indata, *no_payload);
+  return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
-HRESULT AvlObject::ToArray(VARIANT, VARIANT, VARIANT* result) noexcept {
+HRESULT AvlObject::ToArray(VARIANT Low, VARIANT High, VARIANT* result) noexcept try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  return E_NOTIMPL;
+  const Keep hold(this);
+  collection::to_array(store_, Low, High, *result);
+  return S_OK;
+} catch (...) {
+  return failed_call();
 }
 
 HRESULT AvlObject::Sort(VARIANT Values, VARIANT By, VARIANT Descending, VARIANT* result) noexcept
     try {
   if (!result) return E_POINTER;
   VariantInit(result);
-  const Hold hold(this);  // reading a JScript array calls the script engine
+  const Keep hold(this);  // reading a JScript array calls the script engine
   *result = sort_values(Values, By, Descending, store_.compare_mode() > 0).release();
   return S_OK;
 } catch (...) {

@@ -74,8 +74,6 @@ class AvlObject final : public _clsAVLt3, public ErrorInfoSupport {
   AvlObject() noexcept;
   ~AvlObject();
 
-  HRESULT copy_range(Field field, const VARIANT& low, const VARIANT& high, VARIANT* result);
-
   // Apartment model: every call, AddRef and Release included, comes on the object's own thread
   // (other apartments reach it through a proxy), so the count needs no atomic operations.
   ULONG refs_ = 1;

@@ -249,7 +249,7 @@ HRESULT ids_of_names(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noex
 
 HRESULT invoke(_clsAVLt3& target, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
-  const Binder binder{kMembers, kErrorSource, &target, call_row};
+  const Binder binder{kMembers, kStoreErrors.prog_id, &target, call_row};
   return invoke(binder, id, riid, flags, params, result, excep, arg_error);
 }
 

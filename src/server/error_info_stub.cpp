@@ -11,6 +11,6 @@ void* error_info_interface(ErrorInfoSupport&, REFIID) noexcept {
   return nullptr;
 }
 
-void post_error_info(HRESULT, const OLECHAR*) noexcept {}
+void post_error_info(const ErrorSource&, const OLECHAR*) noexcept {}
 
 }  // namespace quilmar

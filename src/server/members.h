@@ -46,13 +46,35 @@ inline constexpr DISPID Position = 0x6004000F;
 inline constexpr DISPID Load = 0x60040010;
 inline constexpr DISPID ToArray = 0x60040011;
 inline constexpr DISPID Sort = 0x60040012;
+// SortedDictionary's: a dictionary's ids, then a range of their own for the rest.
+namespace dictionary {
+inline constexpr DISPID Item = DISPID_VALUE;
+inline constexpr DISPID Add = 1;
+inline constexpr DISPID Count = 2;
+inline constexpr DISPID Exists = 3;
+inline constexpr DISPID Items = 4;
+inline constexpr DISPID Key = 5;
+inline constexpr DISPID Keys = 6;
+inline constexpr DISPID Remove = 7;
+inline constexpr DISPID RemoveAll = 8;
+inline constexpr DISPID CompareMode = 9;
+inline constexpr DISPID NewEnum = DISPID_NEWENUM;
+inline constexpr DISPID KeyAt = 0x60050001;
+inline constexpr DISPID ItemAt = 0x60050002;
+inline constexpr DISPID IndexOf = 0x60050003;
+inline constexpr DISPID RemoveAt = 0x60050004;
+inline constexpr DISPID Seek = 0x60050005;
+inline constexpr DISPID Load = 0x60050006;
+inline constexpr DISPID ToArray = 0x60050007;
+inline constexpr DISPID Sort = 0x60050008;
+}  // namespace dictionary
 }  // namespace dispid
 
 namespace members {
 
 // The interface a row belongs to. An interface derived from another takes its base's vtable and
 // appends its own rows' entries.
-enum class Interface : unsigned char { clsAVLt, clsAVLt2, clsAVLt3 };
+enum class Interface : unsigned char { clsAVLt, clsAVLt2, clsAVLt3, ISortedDictionary };
 
 // What a parameter or a result carries.
 enum class Kind : unsigned char {
@@ -111,7 +133,7 @@ struct Member {
 inline constexpr WORD kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET,
                       kPut = DISPATCH_PROPERTYPUT, kPutRef = DISPATCH_PROPERTYPUTREF;
 inline constexpr Interface kAVLt = Interface::clsAVLt, kAVLt2 = Interface::clsAVLt2,
-                           kAVLt3 = Interface::clsAVLt3;
+                           kAVLt3 = Interface::clsAVLt3, kDict = Interface::ISortedDictionary;
 inline constexpr Pass kByValue = Pass::by_value;
 
 // In vtable order.
@@ -165,6 +187,52 @@ inline constexpr Member kMembers[] = {
   {kAVLt3, dispid::ToArray,   kMethod, "ToArray",    Kind::variant,
    {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
   {kAVLt3, dispid::Sort,      kMethod, "Sort",       Kind::variant,
+   {{{"Values", Kind::variant}, {"By", Kind::variant, Default::missing},
+     {"Descending", Kind::variant, Default::missing}}}, kByValue},
+};
+// clang-format on
+
+// SortedDictionary's interface, in vtable order.
+namespace d = dispid::dictionary;
+// clang-format off
+inline constexpr Member kDictionaryMembers[] = {
+  // iface id          invoke   name           result         parameters
+  {kDict, d::Item,      kPut,    "Item",        Kind::none,
+   {{{"Key", Kind::variant}, {nullptr, Kind::variant}}}, kByValue},
+  {kDict, d::Item,      kPutRef, "Item",        Kind::none,
+   {{{"Key", Kind::variant}, {nullptr, Kind::variant}}}, kByValue},
+  {kDict, d::Item,      kGet,    "Item",        Kind::variant, {{{"Key", Kind::variant}}}, kByValue},
+  {kDict, d::Add,       kMethod, "Add",         Kind::none,
+   {{{"Key", Kind::variant}, {"Item", Kind::variant}}}, kByValue},
+  {kDict, d::Count,     kGet,    "Count",       Kind::long32,  {}, kByValue},
+  {kDict, d::Exists,    kMethod, "Exists",      Kind::boolean, {{{"Key", Kind::variant}}}, kByValue},
+  {kDict, d::Items,     kMethod, "Items",       Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kDict, d::Key,       kPut,    "Key",         Kind::none,
+   {{{"Key", Kind::variant}, {nullptr, Kind::variant}}}, kByValue},
+  {kDict, d::Keys,      kMethod, "Keys",        Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kDict, d::Remove,    kMethod, "Remove",      Kind::none,    {{{"Key", Kind::variant}}}, kByValue},
+  {kDict, d::RemoveAll, kMethod, "RemoveAll",   Kind::none,    {}, kByValue},
+  {kDict, d::CompareMode, kPut,  "CompareMode", Kind::none,    {{{nullptr, Kind::long32}}}, kByValue},
+  {kDict, d::CompareMode, kGet,  "CompareMode", Kind::long32,  {}, kByValue},
+  {kDict, d::NewEnum,   kGet,    "_NewEnum",    Kind::unknown, {}, kByValue, true},
+  {kDict, d::KeyAt,     kMethod, "KeyAt",       Kind::variant, {{{"Index", Kind::long32}}}, kByValue},
+  {kDict, d::ItemAt,    kGet,    "ItemAt",      Kind::variant, {{{"Index", Kind::long32}}}, kByValue},
+  {kDict, d::ItemAt,    kPut,    "ItemAt",      Kind::none,
+   {{{"Index", Kind::long32}, {nullptr, Kind::variant}}}, kByValue},
+  {kDict, d::ItemAt,    kPutRef, "ItemAt",      Kind::none,
+   {{{"Index", Kind::long32}, {nullptr, Kind::variant}}}, kByValue},
+  {kDict, d::IndexOf,   kMethod, "IndexOf",     Kind::long32,  {{{"Key", Kind::variant}}}, kByValue},
+  {kDict, d::RemoveAt,  kMethod, "RemoveAt",    Kind::none,    {{{"Index", Kind::long32}}}, kByValue},
+  {kDict, d::Seek,      kMethod, "Seek",        Kind::variant,
+   {{{"Key", Kind::variant}, {"How", Kind::seekmode, Default::seek_after_eq}}}, kByValue},
+  {kDict, d::Load,      kMethod, "Load",        Kind::long32,
+   {{{"Source", Kind::variant}, {"KeyColumn", Kind::variant, Default::missing},
+     {"ItemColumn", Kind::variant, Default::missing}}}, kByValue},
+  {kDict, d::ToArray,   kMethod, "ToArray",     Kind::variant,
+   {{{"Low", Kind::variant, Default::missing}, {"High", Kind::variant, Default::missing}}}, kByValue},
+  {kDict, d::Sort,      kMethod, "Sort",        Kind::variant,
    {{{"Values", Kind::variant}, {"By", Kind::variant, Default::missing},
      {"Descending", Kind::variant, Default::missing}}}, kByValue},
 };
