@@ -128,6 +128,8 @@ inline constexpr IID IID_IClassFactory = {
     0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IEnumVARIANT = {
     0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IProvideClassInfo = {
+    0xB196B283, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 
 // Packed to 4 bytes so that a VARIANT may sit at any multiple of 4, as it does in the node record;
 // on x86 Windows the record is packed the same way.
@@ -333,6 +335,11 @@ struct IDispatch : IUnknown {
 // The object's base on every host; only Windows hands it out (see server/error_info.h).
 struct ISupportErrorInfo : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) = 0;
+};
+
+// An object telling its class: its description of the class (Windows' type libraries only).
+struct IProvideClassInfo : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) = 0;
 };
 
 struct IEnumVARIANT : IUnknown {

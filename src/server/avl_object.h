@@ -78,7 +78,7 @@ class AvlObject final : public _clsAVLt3, public ErrorInfoSupport {
   // (other apartments reach it through a proxy), so the count needs no atomic operations.
   ULONG refs_ = 1;
   Store store_;
-  InterfaceTypeInfo type_info_;
+  InterfaceTypeInfo type_info_{IID__clsAVLt3};
 };
 
 }  // namespace quilmar

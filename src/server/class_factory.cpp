@@ -2,14 +2,19 @@
 
 #include "quilmar/quilmar.h"
 #include "server/avl_object.h"
+#include "server/dictionary_object.h"
 #include "server/module.h"
 
 namespace quilmar {
 namespace {
 
-// One factory for the library's life; its references and locks count in the module's usage.
+// One factory per class for the library's life; its references and locks count in the module's
+// usage.
 class Factory final : public IClassFactory {
  public:
+  using Create = HRESULT (*)(REFIID riid, void** object) noexcept;
+  explicit constexpr Factory(Create create) noexcept : create_(create) {}
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -32,7 +37,7 @@ class Factory final : public IClassFactory {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return AvlObject::create(riid, object);
+    return create_(riid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
     if (lock)
@@ -41,17 +46,23 @@ class Factory final : public IClassFactory {
       module::release();
     return S_OK;
   }
+
+ private:
+  Create create_;
 };
 
-Factory factory;
+Factory store_factory(AvlObject::create);
+Factory dictionary_factory(DictionaryObject::create);
 
 }  // namespace
 
 HRESULT get_class_object(REFCLSID clsid, REFIID riid, void** object) noexcept {
   if (!object) return E_POINTER;
   *object = nullptr;
-  if (!IsEqualCLSID(clsid, CLSID_clsAVLt)) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory.QueryInterface(riid, object);
+  if (IsEqualCLSID(clsid, CLSID_clsAVLt)) return store_factory.QueryInterface(riid, object);
+  if (IsEqualCLSID(clsid, CLSID_SortedDictionary))
+    return dictionary_factory.QueryInterface(riid, object);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT can_unload_now() noexcept {

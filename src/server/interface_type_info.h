@@ -1,6 +1,6 @@
-// The description of _clsAVLt2, the object's default interface, that IDispatch hands out: on
-// Windows read from the type library embedded in this module, once per object; other hosts have
-// no type libraries.
+// The description of one type of the type library embedded in this module (an object's default
+// interface, which IDispatch hands out, or its class): on Windows read from the library once per
+// object; other hosts have no type libraries.
 #pragma once
 
 #include "quilmar/com_types.h"
@@ -9,7 +9,7 @@ namespace quilmar {
 
 class InterfaceTypeInfo {
  public:
-  InterfaceTypeInfo() noexcept = default;
+  explicit InterfaceTypeInfo(const GUID& type) noexcept : type_(type) {}
   InterfaceTypeInfo(const InterfaceTypeInfo&) = delete;
   InterfaceTypeInfo& operator=(const InterfaceTypeInfo&) = delete;
   ~InterfaceTypeInfo();
@@ -21,6 +21,7 @@ class InterfaceTypeInfo {
  private:
   ITypeInfo* load() noexcept;
 
+  const GUID& type_;
   ITypeInfo* info_ = nullptr;
   bool tried_ = false;
 };

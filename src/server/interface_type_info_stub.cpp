@@ -7,6 +7,7 @@ InterfaceTypeInfo::~InterfaceTypeInfo() = default;
 // Other hosts have no type libraries: the first look finds nothing, and so does every later one.
 ITypeInfo* InterfaceTypeInfo::load() noexcept {
   tried_ = true;
+  (void)type_;
   return info_;
 }
 

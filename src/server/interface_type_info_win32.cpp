@@ -36,7 +36,7 @@ ITypeInfo* InterfaceTypeInfo::load() noexcept try {
   const std::wstring path = own_module_path();
   ITypeLib* library = nullptr;
   if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return nullptr;
-  if (FAILED(library->GetTypeInfoOfGuid(IID__clsAVLt2, &info_))) info_ = nullptr;
+  if (FAILED(library->GetTypeInfoOfGuid(type_, &info_))) info_ = nullptr;
   library->Release();
   return info_;
 } catch (...) {

@@ -85,6 +85,22 @@ void Store::remove_all() noexcept {
   positions_.sweep();
 }
 
+void Store::rename(const VARIANT& key, const VARIANT& new_key) {
+  const Slot old = first_equal(key);
+  if (old == nil) fail(kElementNotFound);
+  Variant renamed, payload;
+  copy_value(*renamed.get(), new_key, EmptyText::null);
+  try {
+    link_new_node(find_place(new_key, false), renamed, payload);
+  } catch (const GrowthRefused&) {
+    fail(kOutOfMemory);
+  }
+  const Slot added = to_int32(tree_.count()) - 1;
+  std::swap(tree_.at(old).SubData, tree_.at(added).SubData);
+  Variant gone_key, gone_payload;  // released once the store is whole
+  remove_node(old, gone_key, gone_payload);
+}
+
 // Removes the node in `slot`, moving its key and payload into `key` and `payload` (or, when an
 // enumerator keeps the key as its ghost, a ghost no longer needed). Answers the slot of the next
 // bigger key afterwards, nil for none. In three steps: the cursor and positions learn what goes;

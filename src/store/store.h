@@ -138,6 +138,10 @@ class Store {
   // Removes every pair; the policy and AllocSize stay, the cursor goes to slot 0, a blocked
   // reading opens and every enumerator starts over.
   void remove_all() noexcept;
+  // Gives the first pair whose key equals `key` the key `new_key`, which no pair holds; the pair
+  // takes its new place in the order. The new node comes first, so a failure (no key equal to
+  // `key`: element not found; no room: out of memory) changes nothing.
+  void rename(const VARIANT& key, const VARIANT& new_key);
 
   // ranges.cpp. Copies the keys, payloads or both of every pair with low <= key <= high into
   // `sink` (a null bound is no bound) and returns how many pairs; `sink` is told that number. A
