@@ -83,7 +83,7 @@ Key decimal_key(const DECIMAL& d) {
 
 Key text_key(BSTR chars, bool ignore_case, TextView& text) {
   const std::size_t length = SysStringLen(chars);
-  text = TextView(chars ? chars : u"", length);
+  text = TextView(chars ? chars : OLESTR(""), length);
   std::uint64_t prefix = 0;
   for (std::size_t i = 0; i < 4; ++i) {
     const OLECHAR c = i < length ? (ignore_case ? upper_case(chars[i]) : chars[i]) : 0;
