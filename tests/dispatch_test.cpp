@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "invoke.h"
 #include "object.h"
 #include "seams.h"
 #include "server/coerce.h"
@@ -19,73 +20,8 @@
 namespace quilmar::test {
 namespace {
 
-constexpr WORD kGet = DISPATCH_PROPERTYGET;
-constexpr WORD kScriptGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-constexpr WORD kMethod = DISPATCH_METHOD;
-constexpr WORD kPut = DISPATCH_PROPERTYPUT;
-constexpr UINT kUnset = 0xDEADBEEF;
-
-DISPID id_of(IDispatch* d, const char* name) {
-  Text text = T(name);
-  LPOLESTR names[] = {text.data()};
-  DISPID id = 0;
-  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
-  return id;
-}
-
-struct Named {
-  DISPID id;
-  VARIANT value;
-};
-
-struct Outcome {
-  HRESULT hr = S_OK;
-  Variant result;
-  UINT arg_error = kUnset;
-  SCODE scode = 0;
-  Text source, description;
-};
-
-Text text_of(BSTR s) {
-  Text t = s ? Text(s, SysStringLen(s)) : Text();
-  SysFreeString(s);
-  return t;
-}
-
-// Arguments in the order the caller writes them; rgvarg gets the named ones first, then the
-// positional ones last to first, as clients lay them out.
-Outcome invoke(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> positional,
-               std::vector<Named> named = {}) {
-  std::vector<VARIANT> rgvarg;
-  std::vector<DISPID> ids;
-  for (const Named& n : named) {
-    rgvarg.push_back(n.value);
-    ids.push_back(n.id);
-  }
-  rgvarg.insert(rgvarg.end(), positional.rbegin(), positional.rend());
-  DISPPARAMS params = {rgvarg.data(), ids.data(), static_cast<UINT>(rgvarg.size()),
-                       static_cast<UINT>(ids.size())};
-  Outcome out;
-  EXCEPINFO excep = {};
-  out.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out.result.get(), &excep,
-                     &out.arg_error);
-  out.scode = excep.scode;
-  out.source = text_of(excep.bstrSource);
-  out.description = text_of(excep.bstrDescription);
-  SysFreeString(excep.bstrHelpFile);
-  return out;
-}
-
-Outcome invoke(IDispatch* d, const char* name, WORD flags, std::vector<VARIANT> positional = {},
-               std::vector<Named> named = {}) {
-  return invoke(d, id_of(d, name), flags, std::move(positional), std::move(named));
-}
-
-LONG get_long(IDispatch* d, const char* name) {
-  const Outcome o = invoke(d, name, kScriptGet);
-  EXPECT_EQ(o.hr, S_OK) << name;
-  EXPECT_EQ(o.result->vt, VT_I4) << name;
-  return o.result->lVal;
+Text text_of(const VARIANT& v) {
+  return v.vt == VT_BSTR ? Text(v.bstrVal, SysStringLen(v.bstrVal)) : Text();
 }
 
 VARIANT typed_ref(VARTYPE kind, void* target) {

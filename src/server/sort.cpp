@@ -29,11 +29,14 @@ enum Precision : std::uint8_t {
 
 // One row's sort value in one column, taken once. Sorting these (rows in the first column's keys,
 // the others looked up by row on ties) reads no Variant again but for ties of inexact numbers.
+// `rank` and `bits` hold the column's direction: most comparisons are of those two alone.
 struct Key {
-  std::uint64_t bits;  // the double, a text's first four units, the Boolean, the error code
+  // Ordered as unsigned: the double's, a text's first four units, the Boolean, the error code.
+  std::uint64_t bits;
   std::uint32_t row;
   Class kind;
   Precision precision;
+  std::uint8_t rank;  // the kind's place in the column's direction
 };
 
 struct Column {
@@ -52,9 +55,19 @@ T load(const void* p) {
 
 constexpr long long kExactLimit = 1LL << 53;  // integers up to it in size are exact doubles
 
+Key make_key(std::uint64_t bits, Class kind, Precision precision) {
+  return {bits, 0, kind, precision, 0};
+}
+
+// A double's bits, made to order as unsigned integers order (-0 as 0).
+std::uint64_t ordered_bits(double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value == 0 ? 0.0 : value);
+  return bits >> 63 ? ~bits : bits | 1ULL << 63;
+}
+
 Key number_key(double value, Precision precision) {
-  if (std::isnan(value)) return {0, 0, kNaN, kExact};
-  return {std::bit_cast<std::uint64_t>(value), 0, kNumber, precision};
+  if (std::isnan(value)) return make_key(0, kNaN, kExact);
+  return make_key(ordered_bits(value), kNumber, precision);
 }
 
 template <class Int>
@@ -69,27 +82,27 @@ Key integer_key(Int value) {
 }
 
 Key currency_key(LONGLONG scaled) {
-  if (!fits_a_double(scaled)) return {0, 0, kNumber, kNone};
+  if (!fits_a_double(scaled)) return make_key(0, kNumber, kNone);
   // One division of exact operands: the quotient is rounded to nearest once.
   return number_key(static_cast<double>(scaled) / 10000, scaled % 10000 == 0 ? kExact : kRounded);
 }
 
 Key decimal_key(const DECIMAL& d) {
   if (d.scale != 0 || d.Hi32 != 0 || d.Lo64 > static_cast<ULONGLONG>(kExactLimit))
-    return {0, 0, kNumber, kNone};
+    return make_key(0, kNumber, kNone);
   const auto magnitude = static_cast<double>(d.Lo64);
   return number_key(d.sign & DECIMAL_NEG ? -magnitude : magnitude, kExact);
 }
 
 Key text_key(BSTR chars, bool ignore_case, TextView& text) {
   const std::size_t length = SysStringLen(chars);
-  text = TextView(chars ? chars : u"", length);
+  text = TextView(chars ? chars : OLESTR(""), length);
   std::uint64_t prefix = 0;
   for (std::size_t i = 0; i < 4; ++i) {
     const OLECHAR c = i < length ? (ignore_case ? upper_case(chars[i]) : chars[i]) : 0;
     prefix = prefix << 16 | c;
   }
-  return {prefix, 0, kText, kExact};
+  return make_key(prefix, kText, kExact);
 }
 
 // The sort value of one element; objects and arrays have none.
@@ -101,9 +114,9 @@ Key key_of(const VARIANT& element, bool ignore_case, TextView& text) {
   const void* p = by_ref ? v.byref : v.vt == VT_DECIMAL ? static_cast<const void*>(&v) : &v.llVal;
   switch (v.vt & VT_TYPEMASK) {
     case VT_EMPTY:
-    case VT_NULL: return {0, 0, kBlank, kExact};
-    case VT_BOOL: return {load<VARIANT_BOOL>(p) ? 1u : 0u, 0, kBoolean, kExact};
-    case VT_ERROR: return {static_cast<std::uint32_t>(load<SCODE>(p)), 0, kError, kExact};
+    case VT_NULL: return make_key(0, kBlank, kExact);
+    case VT_BOOL: return make_key(load<VARIANT_BOOL>(p) ? 1u : 0u, kBoolean, kExact);
+    case VT_ERROR: return make_key(static_cast<std::uint32_t>(load<SCODE>(p)), kError, kExact);
     case VT_BSTR: return text_key(load<BSTR>(p), ignore_case, text);
     case VT_R8:
     case VT_DATE: return number_key(load<double>(p), kExact);
@@ -132,14 +145,14 @@ void take_keys(const Grid& grid, Column& column, bool ignore_case) {
     Key& key = column.keys[row];
     key = key_of(grid.at(row, column.index), ignore_case, text);
     key.row = static_cast<std::uint32_t>(row);
+    key.rank = static_cast<std::uint8_t>(key.kind == kBlank || !column.descending
+                                             ? key.kind
+                                             : kNaN - key.kind);  // blanks last either way
+    if (column.descending) key.bits = ~key.bits;
     if (key.kind != kText) continue;
     if (column.texts.empty()) column.texts.resize(grid.rows());
     column.texts[row] = text;
   }
-}
-
-int three_way(std::uint64_t a, std::uint64_t b) {
-  return a < b ? -1 : b < a ? 1 : 0;
 }
 
 // Rows in the order of their columns' keys, then of the rows themselves: a total order whose
@@ -150,7 +163,9 @@ class RowOrder {
       : grid_(grid), columns_(columns), ignore_case_(ignore_case) {}
 
   bool operator()(const Key& a, const Key& b) const {
-    int c = compare(columns_[0], a, b);
+    if (a.rank != b.rank) return a.rank < b.rank;
+    if (a.bits != b.bits && a.precision != kNone && b.precision != kNone) return a.bits < b.bits;
+    int c = tie(columns_[0], a, b);
     for (std::size_t i = 1; c == 0 && i < columns_.size(); ++i)
       c = compare(columns_[i], columns_[i].keys[a.row], columns_[i].keys[b.row]);
     return c != 0 ? c < 0 : a.row < b.row;
@@ -158,38 +173,25 @@ class RowOrder {
 
  private:
   int compare(const Column& column, const Key& a, const Key& b) const {
-    if (a.kind != b.kind) {
-      if (a.kind == kBlank) return 1;  // blanks last, either way
-      if (b.kind == kBlank) return -1;
-      return (a.kind < b.kind) != column.descending ? -1 : 1;
+    if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
+    if (a.bits != b.bits && a.precision != kNone && b.precision != kNone)
+      return a.bits < b.bits ? -1 : 1;
+    return tie(column, a, b);
+  }
+
+  // Two keys of one kind whose bits do not decide: texts with the same first four units, numbers
+  // whose doubles are equal or missing.
+  int tie(const Column& column, const Key& a, const Key& b) const {
+    int c = 0;
+    if (a.kind == kText) {
+      const TextView x = column.texts[a.row], y = column.texts[b.row];
+      c = compare_text(x.data(), x.size(), y.data(), y.size(), ignore_case_);
+    } else if (a.kind == kNumber && (a.precision != kExact || b.precision != kExact)) {
+      const Order o =
+          quilmar::compare(grid_.at(a.row, column.index), grid_.at(b.row, column.index));
+      c = o == Order::less ? -1 : o == Order::greater ? 1 : 0;
     }
-    const int c = same_kind(column, a, b);
     return column.descending ? -c : c;
-  }
-
-  int same_kind(const Column& column, const Key& a, const Key& b) const {
-    switch (a.kind) {
-      case kNumber: return numbers(column, a, b);
-      case kText: {
-        if (a.bits != b.bits) return a.bits < b.bits ? -1 : 1;
-        const TextView x = column.texts[a.row], y = column.texts[b.row];
-        return compare_text(x.data(), x.size(), y.data(), y.size(), ignore_case_);
-      }
-      case kBoolean:
-      case kError: return three_way(a.bits, b.bits);
-      default: return 0;  // NaN, blanks
-    }
-  }
-
-  int numbers(const Column& column, const Key& a, const Key& b) const {
-    if (a.precision != kNone && b.precision != kNone) {
-      const double x = std::bit_cast<double>(a.bits), y = std::bit_cast<double>(b.bits);
-      if (x < y) return -1;
-      if (y < x) return 1;
-      if (a.precision == kExact && b.precision == kExact) return 0;
-    }
-    const Order o = quilmar::compare(grid_.at(a.row, column.index), grid_.at(b.row, column.index));
-    return o == Order::less ? -1 : o == Order::greater ? 1 : 0;
   }
 
   const Grid& grid_;

@@ -37,7 +37,7 @@ Variant make_array(VARTYPE type, LONG row_low, ULONG rows, LONG column_low, ULON
 void set_element(const VARIANT& array, std::size_t row, std::size_t column, const VARIANT& value) {
   void* p = address(array, row, column);
   switch (array.vt & VT_TYPEMASK) {
-    case VT_VARIANT: VariantCopy(static_cast<VARIANT*>(p), &value); return;
+    case VT_VARIANT: VariantCopy(static_cast<VARIANT*>(p), const_cast<VARIANT*>(&value)); return;
     case VT_BSTR: {
       BSTR old;
       std::memcpy(&old, p, sizeof old);
