@@ -20,8 +20,10 @@
 namespace quilmar::test {
 namespace {
 
-Text text_of(const VARIANT& v) {
-  return v.vt == VT_BSTR ? Text(v.bstrVal, SysStringLen(v.bstrVal)) : Text();
+Text text_of(BSTR s) {
+  Text t = s ? Text(s, SysStringLen(s)) : Text();
+  SysFreeString(s);
+  return t;
 }
 
 VARIANT typed_ref(VARTYPE kind, void* target) {

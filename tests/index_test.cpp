@@ -69,7 +69,7 @@ TEST(Index, OutsideTheRangeFailsAndChangesNothing) {
   ASSERT_TRUE(s.alloc(100));
   for (LONG k : {30, 10, 20}) s.indata(*i4(k), *i4(k));
   Variant out;
-  for (LONG bad : {-1, 3, 0x7FFFFFFF, static_cast<LONG>(0x80000000)}) {
+  for (const LONG bad : {LONG{-1}, LONG{3}, LONG{0x7FFFFFFF}, static_cast<LONG>(0x80000000)}) {
     EXPECT_THROW(s.key_at(bad, *out.get()), Failure) << bad;
     EXPECT_THROW(s.item_at(bad, *out.get()), Failure) << bad;
     EXPECT_THROW(s.put_item_at(bad, *i4(0)), Failure) << bad;
@@ -90,24 +90,26 @@ TEST(Index, PositionFollowsTheCursorAndMovesIt) {
   ASSERT_TRUE(s.alloc(100));
   EXPECT_EQ(s.position(), -1) << "an empty store";
   for (LONG k : {50, 20, 80, 10, 30, 70, 90}) s.indata(*i4(k), *i4(k));
-  Variant key;
   MODEVAL mode = START_READ;
-  s.read(mode, *key.get());
+  const auto read = [&] {  // each answer in a Variant of its own: Read overwrites its result
+    Variant key;
+    s.read(mode, *key.get());
+    return int_of(*key);
+  };
+  read();
   EXPECT_EQ(s.position(), 0);
   s.set_position(4);  // 70
   mode = READ_NEXT;
-  s.read(mode, *key.get());
-  EXPECT_EQ(int_of(*key), 80);
+  EXPECT_EQ(read(), 80);
   EXPECT_EQ(s.position(), 5);
-  s.read(mode, *key.get());
-  s.read(mode, *key.get());  // past the end: blocked
+  read();
+  read();  // past the end: blocked
   EXPECT_EQ(mode, FAULT);
   EXPECT_EQ(s.position(), -1) << "while reading is blocked";
   s.set_position(2);  // lifts the block, as Find does
   EXPECT_EQ(s.read_mode(), WRITE_DATA);
   mode = READ_NEXT;
-  s.read(mode, *key.get());
-  EXPECT_EQ(int_of(*key), 50);
+  EXPECT_EQ(read(), 50);
   s.remove_at(3);  // the cursor's pair: the cursor goes to the next one
   EXPECT_EQ(s.position(), 3);
   Variant now;

@@ -34,6 +34,7 @@ const OLECHAR* failure_description(HRESULT code) noexcept {
     case kInvalidArgument: return OLESTR("Invalid procedure call or argument");
     case kOutOfMemory:
     case E_OUTOFMEMORY: return OLESTR("Out of memory");
+    case kTypeMismatch:
     case DISP_E_TYPEMISMATCH: return OLESTR("Type mismatch");
     case kKeyExists: return OLESTR("This key is already associated with an element of this collection");
     case kElementNotFound: return OLESTR("Element not found");

@@ -14,7 +14,8 @@ inline constexpr HRESULT kSubscriptOutOfRange = static_cast<HRESULT>(0x800A0009)
 inline constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
 inline constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x800A0005);
 inline constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x800A0007);
-inline constexpr HRESULT kKeyExists = static_cast<HRESULT>(0x800A01C9);       // 457
+inline constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);     // 13, for scripts
+inline constexpr HRESULT kKeyExists = static_cast<HRESULT>(0x800A01C9);        // 457
 inline constexpr HRESULT kElementNotFound = static_cast<HRESULT>(0x800A802B);  // 32811
 
 // A failure with its status code and, when it says more than the code's conventional text, the

@@ -137,7 +137,9 @@ void fill_exception(EXCEPINFO* excep, const OLECHAR* source, HRESULT code) noexc
   } catch (...) {
     // No memory for the text: the code says enough.
   }
-  excep->scode = code;
+  // Scripts take an exception's number from the low word of a code of their own facility: a type
+  // mismatch reaches them as error 13, as their own conversions report it.
+  excep->scode = code == DISP_E_TYPEMISMATCH ? kTypeMismatch : code;
 }
 
 }  // namespace
