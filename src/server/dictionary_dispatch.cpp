@@ -9,8 +9,8 @@ namespace {
 using members::kDictionaryMembers;
 using Target = ISortedDictionary;
 
-// A member whose result is its interface member's last argument, of type T, put into `result` by
-// `wrap`.
+// The result of a member that answers through its interface member's last argument, once that
+// member has run.
 template <class T>
 HRESULT answer(HRESULT hr, T value, VARTYPE type, VARIANT& result) {
   if (SUCCEEDED(hr)) {
@@ -39,11 +39,13 @@ HRESULT add(Target& t, const Arguments& a, VARIANT&) {
 }
 HRESULT count(Target& t, const Arguments&, VARIANT& r) {
   LONG n = 0;
-  return answer(t.get_Count(&n), n, VT_I4, r);
+  const HRESULT hr = t.get_Count(&n);
+  return answer(hr, n, VT_I4, r);
 }
 HRESULT exists(Target& t, const Arguments& a, VARIANT& r) {
   VARIANT_BOOL found = VARIANT_FALSE;
-  return answer(t.Exists(*a.get(0), &found), found, VT_BOOL, r);
+  const HRESULT hr = t.Exists(*a.get(0), &found);
+  return answer(hr, found, VT_BOOL, r);
 }
 HRESULT items(Target& t, const Arguments& a, VARIANT& r) {
   return t.Items(*a.get(0), *a.get(1), &r);
@@ -65,11 +67,13 @@ HRESULT put_compare_mode(Target& t, const Arguments& a, VARIANT&) {
 }
 HRESULT get_compare_mode(Target& t, const Arguments&, VARIANT& r) {
   LONG mode = 0;
-  return answer(t.get_CompareMode(&mode), mode, VT_I4, r);
+  const HRESULT hr = t.get_CompareMode(&mode);
+  return answer(hr, mode, VT_I4, r);
 }
 HRESULT new_enum(Target& t, const Arguments&, VARIANT& r) {
   IUnknown* enumerator = nullptr;
-  return answer(t.get__NewEnum(&enumerator), enumerator, VT_UNKNOWN, r);
+  const HRESULT hr = t.get__NewEnum(&enumerator);
+  return answer(hr, enumerator, VT_UNKNOWN, r);
 }
 HRESULT key_at(Target& t, const Arguments& a, VARIANT& r) {
   return t.KeyAt(a.as_long(0), &r);
@@ -85,7 +89,8 @@ HRESULT putref_item_at(Target& t, const Arguments& a, VARIANT&) {
 }
 HRESULT index_of(Target& t, const Arguments& a, VARIANT& r) {
   LONG index = -1;
-  return answer(t.IndexOf(*a.get(0), &index), index, VT_I4, r);
+  const HRESULT hr = t.IndexOf(*a.get(0), &index);
+  return answer(hr, index, VT_I4, r);
 }
 HRESULT remove_at(Target& t, const Arguments& a, VARIANT&) {
   return t.RemoveAt(a.as_long(0));
@@ -95,7 +100,8 @@ HRESULT seek(Target& t, const Arguments& a, VARIANT& r) {
 }
 HRESULT load(Target& t, const Arguments& a, VARIANT& r) {
   LONG taken = 0;
-  return answer(t.Load(*a.get(0), *a.get(1), *a.get(2), &taken), taken, VT_I4, r);
+  const HRESULT hr = t.Load(*a.get(0), *a.get(1), *a.get(2), &taken);
+  return answer(hr, taken, VT_I4, r);
 }
 HRESULT to_array(Target& t, const Arguments& a, VARIANT& r) {
   return t.ToArray(*a.get(0), *a.get(1), &r);
