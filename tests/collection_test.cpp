@@ -120,21 +120,15 @@ TEST(Collection, ItemPutReplacesTheFirstEqualOrInsertsAndRefusesWithErrors) {
   EXPECT_EQ(object.refs, 1u);  // and gave it back when replaced
 }
 
-TEST(Collection, SeekLandsWhereEachModeSays) {
+// Each mode's landing is the store's (lookup_test.cpp); here: its binding.
+TEST(Collection, SeekAnswersTheKeyAndMovesTheCursorOrAnswersEmpty) {
   Store2 s;
   const struct {
     const char* key;
     LONG how;
     const char* lands;  // "" for none: Empty and the cursor unchanged
     const char* sub;    // the payload there
-  } rows[] = {
-      {"d", SEEK_FIRST_EQ, "d", "d1"},  {"d", SEEK_LAST_EQ, "d", "d2"},
-      {"c", SEEK_FIRST_EQ, "", ""},     {"c", SEEK_AFTER_EQ, "d", "d1"},
-      {"d", SEEK_AFTER_EQ, "d", "d1"},  {"d", SEEK_AFTER, "f", "f1"},
-      {"f", SEEK_AFTER, "", ""},        {"d", SEEK_BEFORE_EQ, "d", "d2"},
-      {"d", SEEK_BEFORE, "b", "b1"},    {"b", SEEK_BEFORE, "", ""},
-      {"z", SEEK_BEFORE_EQ, "f", "f1"}, {"", SEEK_AFTER_EQ, "", ""},
-  };
+  } rows[] = {{"d", SEEK_LAST_EQ, "d", "d2"}, {"f", SEEK_AFTER, "", ""}};
   for (const auto& row : rows) {
     Variant key = text(row.key), landed, sub;
     MODEVAL start = START_READ;
@@ -149,8 +143,7 @@ TEST(Collection, SeekLandsWhereEachModeSays) {
     EXPECT_EQ(text_of(*sub), lands ? row.sub : "b1") << row.key << " " << row.how;
   }
   Variant d = text("d"), landed;
-  for (LONG how : {0, 3, 64, -1})
-    EXPECT_EQ(s->Seek(*d, static_cast<SEEKMODE>(how), landed.get()), kInvalidArgument) << how;
+  EXPECT_EQ(s->Seek(*d, static_cast<SEEKMODE>(3), landed.get()), kInvalidArgument);
 }
 
 TEST(Collection, KeysAndItemsBetweenOptionalBounds) {
