@@ -511,8 +511,9 @@ class Session {
   }
 
   // The members of _clsAVLt2, as clients call them: through the vtable, or (as a script does) by
-  // member id through IDispatch::Invoke; an input byte decides which.
-  bool through_invoke() { return in_.pick(4) == 0; }
+  // member id through IDispatch::Invoke. A byte's top bits decide, so that the choices read from
+  // its low bits next (which member, which mode) are not tied to it in inputs that repeat a byte.
+  bool through_invoke() { return in_.byte() >= 0xC0; }
 
   // How a script asks for a method (VBScript passes both flags when it uses the result) and for a
   // property read (JScript only calls).
