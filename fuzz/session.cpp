@@ -541,6 +541,7 @@ class Session {
       arg = test::by_ref(variables.back());
     }
     const std::vector<VARIANT> before = rgvarg;
+    const std::deque<VARIANT> variables_before = variables;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{rgvarg.empty() ? nullptr : rgvarg.data(), nullptr,
                       static_cast<UINT>(rgvarg.size()), 0};
@@ -554,6 +555,9 @@ class Session {
     expect(rgvarg.empty() ||
                std::memcmp(rgvarg.data(), before.data(), rgvarg.size() * sizeof(VARIANT)) == 0,
            "Invoke changed its arguments");
+    for (std::size_t i = 0; i < variables.size(); ++i)
+      expect(std::memcmp(&variables[i], &variables_before[i], sizeof(VARIANT)) == 0,
+             "Invoke wrote into a variable passed by value");
     if (hr == DISP_E_EXCEPTION) {
       expect(FAILED(excep.scode), "DISP_E_EXCEPTION without a failure in EXCEPINFO");
       a.status = excep.scode;
