@@ -174,8 +174,8 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
   if (out_of_step()) {
     // A refused Alloc's kept table takes keys while it has slots; full, it grows to the size
     // asked for, or the key is refused.
-    if (slot >= table_slots && !(bound >= static_cast<double>(slot) &&
-                                 extend_to(alloc_size, allocation_refused)))
+    if (slot >= table_slots &&
+        !(bound >= static_cast<double>(slot) && extend_to(alloc_size, allocation_refused)))
       return alloc_size;
   } else if (static_cast<double>(slot) > bound) {
     return alloc_size;  // the last slot is used: after an Alloc with a fractional size
@@ -270,6 +270,18 @@ bool Model::holdable(const VARIANT& key) {
   }
 }
 
+bool Model::seek_mode(LONG how) {
+  switch (how) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 32: return true;
+    default: return false;
+  }
+}
+
 std::optional<std::int32_t> Model::seek(const VARIANT& key, LONG how) const {
   if (!holdable(key)) return std::nullopt;
   // Whether the stored key in `slot` qualifies, and whether the last qualifying one is wanted.
@@ -327,6 +339,15 @@ std::vector<std::int32_t> Model::range(const VARIANT* low, const VARIANT* high) 
       r.push_back(slot);
   }
   return r;
+}
+
+bool Model::left_out(const VARIANT& given) {
+  const VARIANT& v = referenced(given);
+  return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
+}
+
+const VARIANT* Model::bound(const VARIANT& given) {
+  return left_out(given) || referenced(given).vt == VT_EMPTY ? nullptr : &given;
 }
 
 Model::Put Model::put(const VARIANT& key, const VARIANT& payload, bool allocation_refused) {

@@ -65,12 +65,20 @@ class Model {
   // nowhere. `how` is a Seek mode: 1 first equal, 2 last equal, 4 first >=, 8 first >, 16 last
   // <=, 32 last <; the answer is the slot found, or none.
   static bool holdable(const VARIANT& key);
+  // The six Seek modes; another is error 5.
+  static bool seek_mode(LONG how);
   std::optional<std::int32_t> seek(const VARIANT& key, LONG how) const;
   // Find and Seek that land: the cursor goes there, and a blocked reading opens (as WRITE_DATA).
   void land(std::int32_t slot);
   // The slots of the keys with low <= key <= high (a null bound is none) in key order; a bound
   // that cannot be ordered selects nothing.
   std::vector<std::int32_t> range(const VARIANT* low, const VARIANT* high) const;
+  // A bound of Keys or Items as a client passes it: left out (a missing argument) or Empty
+  // (JScript's undefined) is no bound (null), anything else a bound.
+  static const VARIANT* bound(const VARIANT& given);
+  // A missing argument, as COM passes one: the error value DISP_E_PARAMNOTFOUND, also in a
+  // script's variable.
+  static bool left_out(const VARIANT& given);
   // Item(key) = payload: the payload of the first equal key replaced, or the pair inserted.
   enum class Put { replaced, inserted, refused, no_room, fails };
   Put put(const VARIANT& key, const VARIANT& payload, bool allocation_refused);

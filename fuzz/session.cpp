@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "host/message_box.h"
 #include "model.h"
 #include "server/avl_object.h"
+#include "server/members.h"
 #include "store/links.h"
 #include "store/node_table.h"
 #include "store/verify.h"
@@ -67,14 +69,40 @@ struct Shown {
   UINT buttons;
 };
 
-// Keeps copies of what a walk hands over.
-class Copies final : public ValueSink {
- public:
-  void reserve(std::size_t count) override { reserved = count; }
-  void take(const VARIANT& value) override { values.emplace_back(value); }
-  std::vector<Variant> values;
-  std::size_t reserved = 0;
+// What a member of _clsAVLt2 answered, called through the vtable or through Invoke: its status
+// (through Invoke, DISP_E_EXCEPTION's code, or the binding's own refusal) and its result.
+struct Answer {
+  HRESULT status = S_OK;
+  Variant result;
+  bool called = true;  // false: Invoke refused the arguments before the member ran
 };
+
+Variant boolean(VARIANT_BOOL b) {
+  Variant v;
+  v.get()->vt = VT_BOOL;
+  v.get()->boolVal = b;
+  return v;
+}
+
+Variant long_value(LONG n) {
+  Variant v;
+  v.get()->vt = VT_I4;
+  v.get()->lVal = n;
+  return v;
+}
+
+// A failure of IDispatch itself (DISP_E_*), about the arguments rather than the member.
+bool binding_refusal(HRESULT hr) {
+  return (static_cast<std::uint32_t>(hr) & 0xFFFF0000u) == 0x80020000u;
+}
+
+// The Variant a client passes for an optional argument it leaves out.
+VARIANT missing() {
+  VARIANT v = test::blank();
+  v.vt = VT_ERROR;
+  v.scode = DISP_E_PARAMNOTFOUND;
+  return v;
+}
 
 class Session;
 Session* current = nullptr;  // the session the seams report to
@@ -95,11 +123,11 @@ class Session {
     finish();
   }
 
-  // After a top-level call: an object dropped from the pump must be gone by now.
+  // After a top-level call: an object dropped from the pump must be gone by now, but for the
+  // enumerators the client still holds.
   void after_top_level() {
     if (!dropped_) return;
-    obj_ = nullptr;
-    expect(DllCanUnloadNow() == S_OK, "an object released during its own call was not destroyed");
+    let_go_of_enumerators();
     create();
   }
 
@@ -133,7 +161,8 @@ class Session {
 
  private:
   bool alive() const { return obj_ && !dropped_; }
-  const Store& store() const { return static_cast<const AvlObject*>(obj_)->store(); }
+  // The store behind the object, read only, for the invariants and the model's checks.
+  const Store& store() const { return *store_; }
 
   void create() {
     refused_ = false;
@@ -144,21 +173,44 @@ class Session {
     expect(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj_)) == S_OK,
            "CreateInstance");
     factory->Release();
+    expect(obj_->QueryInterface(IID__clsAVLt2, reinterpret_cast<void**>(&coll_)) == S_OK && coll_,
+           "QueryInterface for _clsAVLt2");
+    store_ = &static_cast<const AvlObject*>(coll_)->store();
     model_.reset(refused_);
-    positions_.clear();
     refused_ = false;
     dropped_ = false;
   }
 
-  // The client lets go of its only reference: the object must be gone and the library unloadable.
-  void release_and_check() {
+  // The client's two references, from CreateInstance and from QueryInterface.
+  void release_object() {
+    coll_->Release();
+    coll_ = nullptr;
     obj_->Release();
     obj_ = nullptr;
+  }
+
+  // The client lets go of the object and of its enumerators, some of these after the object.
+  void let_go() {
+    const std::size_t later =
+        enums_.empty() ? 0 : in_.pick(static_cast<unsigned>(enums_.size()) + 1);
+    while (enums_.size() > later) close_enumerator(enums_.size() - 1);
+    release_object();
+    let_go_of_enumerators();
+  }
+
+  // The enumerators left hold the object: it stays, and they still step, until the last goes;
+  // then the object must be gone and the library unloadable.
+  void let_go_of_enumerators() {
+    if (!enums_.empty())
+      expect(DllCanUnloadNow() == S_FALSE, "the object went while its enumerators were open");
+    for (std::size_t i = 0; i < enums_.size(); ++i) next(i, 1);
+    while (!enums_.empty()) close_enumerator(enums_.size() - 1);
+    store_ = nullptr;
     expect(DllCanUnloadNow() == S_OK, "an object or reference outlives the client's release");
   }
 
   void finish() {
-    if (obj_) release_and_check();
+    if (obj_) let_go();
     model_.reset();
     expect(values_.probe().refs == 1, "a stored object's reference was not released");
   }
@@ -458,9 +510,76 @@ class Session {
     check();
   }
 
-  // Lookup, Item put, Keys and Items, and enumerators reach the store directly: the interface
-  // members that carry them are not there yet.
-  Store& store_to_change() { return const_cast<Store&>(store()); }
+  // The members of _clsAVLt2, as clients call them: through the vtable, or (as a script does) by
+  // member id through IDispatch::Invoke. A byte's top bits decide, so that the choices read from
+  // its low bits next (which member, which mode) are not tied to it in inputs that repeat a byte.
+  bool through_invoke() { return in_.byte() >= 0xC0; }
+
+  // How a script asks for a method (VBScript passes both flags when it uses the result) and for a
+  // property read (JScript only calls).
+  WORD method_flags() {
+    return in_.pick(2) ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+  }
+  WORD get_flags() {
+    static constexpr WORD kFlags[] = {DISPATCH_PROPERTYGET, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                      DISPATCH_METHOD};
+    return kFlags[in_.pick(3)];
+  }
+
+  // One call through Invoke: `args` in the member's order go last first, each by value or, as a
+  // script passes its variables, as a reference to a Variant; a property put names its value
+  // DISPID_PROPERTYPUT. The first `required` arguments may not be left out: Invoke refuses the
+  // call then, before the member runs. `keep_result` false: a statement, which drops the result.
+  Answer invoke(DISPID id, WORD flags, std::vector<VARIANT> args, std::size_t required,
+                bool keep_result = true) {
+    Answer a;
+    std::deque<VARIANT> variables;  // what the references name; a deque keeps them in place
+    std::vector<VARIANT> rgvarg(args.rbegin(), args.rend());
+    for (VARIANT& arg : rgvarg) {
+      if (in_.pick(4) != 0) continue;
+      variables.push_back(arg);
+      arg = test::by_ref(variables.back());
+    }
+    const std::vector<VARIANT> before = rgvarg;
+    const std::deque<VARIANT> variables_before = variables;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{rgvarg.empty() ? nullptr : rgvarg.data(), nullptr,
+                      static_cast<UINT>(rgvarg.size()), 0};
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
+      params.rgdispidNamedArgs = &named, params.cNamedArgs = 1;
+    EXCEPINFO excep{};
+    UINT arg_error = 0;
+    const HRESULT hr = static_cast<IDispatch*>(coll_)->Invoke(
+        id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, keep_result ? a.result.get() : nullptr,
+        &excep, &arg_error);
+    expect(rgvarg.empty() ||
+               std::memcmp(rgvarg.data(), before.data(), rgvarg.size() * sizeof(VARIANT)) == 0,
+           "Invoke changed its arguments");
+    for (std::size_t i = 0; i < variables.size(); ++i)
+      expect(std::memcmp(&variables[i], &variables_before[i], sizeof(VARIANT)) == 0,
+             "Invoke wrote into a variable passed by value");
+    if (hr == DISP_E_EXCEPTION) {
+      expect(FAILED(excep.scode), "DISP_E_EXCEPTION without a failure in EXCEPINFO");
+      a.status = excep.scode;
+      SysFreeString(excep.bstrSource);
+      SysFreeString(excep.bstrDescription);
+      SysFreeString(excep.bstrHelpFile);
+    } else {
+      // The member's own failures come only inside DISP_E_EXCEPTION.
+      expect(SUCCEEDED(hr) || binding_refusal(hr),
+             "Invoke returned a member's failure without DISP_E_EXCEPTION");
+      a.status = hr;
+    }
+    bool left_out = false;
+    for (std::size_t i = 0; i < required; ++i)
+      left_out = left_out || i >= args.size() || Model::left_out(args[i]);
+    if (left_out) {
+      expect(a.status == DISP_E_PARAMNOTOPTIONAL, "Invoke without a required argument");
+      a.called = false;
+    }
+    if (FAILED(a.status)) expect(a.result->vt == VT_EMPTY, "a failed Invoke left a result");
+    return a;
+  }
 
   VARIANT probe_key() { return in_.pick(2) ? values_.any() : values_.plain_key(in_.pick(64) * 8u); }
 
@@ -472,70 +591,132 @@ class Session {
   void lookup() {
     ++totals.operations, ++ops_;
     const VARIANT key = probe_key();
-    Store& s = store_to_change();
     const std::size_t boxes = shown_.size();
     const auto first = model_.seek(key, 1);
+    const bool script = through_invoke();
     switch (in_.pick(4)) {
-      case 0:
-        trace(depth_, "Exists %s", test::describe(key).c_str());
-        expect(s.exists(key) == first.has_value(), "Exists differs from the model");
-        break;
-      case 1: {
-        trace(depth_, "Item %s", test::describe(key).c_str());
-        Variant got;
-        expect(s.item(key, *got.get()) == first.has_value(), "Item found what the model did not");
-        if (first)
-          expect(same(*got, *model_.slots[static_cast<std::size_t>(*first)].payload),
-                 "Item's payload differs from the model");
+      case 0: {
+        trace(depth_, "Exists %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+        Answer a;
+        if (script) {
+          a = invoke(dispid::Exists, method_flags(), {key}, 1);
+        } else {
+          VARIANT_BOOL b = 7;
+          a.status = coll_->Exists(key, &b);
+          a.result = boolean(b);
+        }
+        if (!a.called) break;
+        expect(a.status == S_OK && same(*a.result, *boolean(first ? VARIANT_TRUE : VARIANT_FALSE)),
+               "Exists differs from the model");
         break;
       }
-      case 2:
-        trace(depth_, "Find %s", test::describe(key).c_str());
-        expect(s.find(key) == first.has_value(), "Find differs from the model");
+      case 1: {
+        trace(depth_, "Item %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+        Answer a;
+        if (script)
+          a = invoke(dispid::Item, get_flags(), {key}, 1);
+        else
+          a.status = coll_->get_Item(key, a.result.get());
+        if (!a.called) break;
+        if (!first) {
+          expect(a.status == kSubscriptOutOfRange, "Item of a missing key is not error 9");
+          expect(a.result->vt == VT_EMPTY, "Item of a missing key answered something");
+          break;
+        }
+        expect(a.status == S_OK, "Item failed its call");
+        expect(same(*a.result, *model_.slots[static_cast<std::size_t>(*first)].payload),
+               "Item's payload differs from the model");
+        break;
+      }
+      case 2: {
+        trace(depth_, "Find %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+        Answer a;
+        if (script) {
+          a = invoke(dispid::Find, method_flags(), {key}, 1);
+        } else {
+          VARIANT_BOOL b = 7;
+          a.status = coll_->Find(key, &b);
+          a.result = boolean(b);
+        }
+        if (!a.called) break;
+        expect(a.status == S_OK && same(*a.result, *boolean(first ? VARIANT_TRUE : VARIANT_FALSE)),
+               "Find differs from the model");
         if (first) model_.land(*first);
         break;
-      default: {
-        static constexpr LONG kHows[] = {1, 2, 4, 8, 16, 32, 0, 3, 64, -1};
-        const LONG how = kHows[in_.pick(10)];
-        trace(depth_, "Seek %s, %ld", test::describe(key).c_str(), static_cast<long>(how));
-        const bool valid = how > 0 && how <= 32 && (how & (how - 1)) == 0;
-        Variant got;
-        bool found = false, invalid = false;
-        try {
-          found = s.seek(key, how, *got.get());
-        } catch (const Failure& f) {
-          invalid = f.code() == kInvalidArgument;
-        }
-        expect(invalid == !valid, "Seek's check of its mode");
-        if (!valid) break;
-        const auto want = model_.seek(key, how);
-        expect(found == want.has_value(), "Seek differs from the model");
-        if (want) {
-          expect(same(*got, stored_key(*want)), "Seek's key differs from the model");
-          model_.land(*want);
-        } else {
-          expect(got->vt == VT_EMPTY, "Seek that found nothing answered something");
-        }
       }
+      default: seek(key, script);
     }
     expect(shown_.size() == boxes, "a lookup showed a box");
     check();
   }
 
-  // Item(key) = payload.
+  void seek(const VARIANT& key, bool script) {
+    static constexpr LONG kHows[] = {1, 2, 4, 8, 16, 32, 0, 3, 64, -1};
+    LONG how = kHows[in_.pick(10)];
+    Answer a;
+    if (script) {
+      // How as a script passes it: a number of either width, or left out for SEEK_AFTER_EQ.
+      VARIANT mode = test::blank();
+      mode.vt = VT_I4, mode.lVal = how;
+      std::vector<VARIANT> args{key, mode};
+      switch (in_.pick(6)) {
+        case 0: args.pop_back(), how = SEEK_AFTER_EQ; break;
+        case 1: args.back() = missing(), how = SEEK_AFTER_EQ; break;
+        case 2: args.back().vt = VT_I2, args.back().iVal = static_cast<SHORT>(how); break;
+        default: break;
+      }
+      trace(depth_, "Seek %s, %ld (Invoke)", test::describe(key).c_str(), static_cast<long>(how));
+      a = invoke(dispid::Seek, method_flags(), args, 1);
+      if (!a.called) return;
+    } else {
+      trace(depth_, "Seek %s, %ld", test::describe(key).c_str(), static_cast<long>(how));
+      a.status = coll_->Seek(key, static_cast<SEEKMODE>(how), a.result.get());
+    }
+    if (!Model::seek_mode(how)) {
+      expect(a.status == kInvalidArgument && a.result->vt == VT_EMPTY,
+             "Seek of another mode is not error 5");
+      return;
+    }
+    expect(a.status == S_OK, "Seek failed its call");
+    const auto want = model_.seek(key, how);
+    if (want) {
+      expect(same(*a.result, stored_key(*want)), "Seek's key differs from the model");
+      model_.land(*want);
+    } else {
+      expect(a.result->vt == VT_EMPTY, "Seek that found nothing answered something");
+    }
+  }
+
+  // Item(key) = payload, or Set Item(key) = payload.
   void put() {
     ++totals.operations, ++ops_;
     const VARIANT key = probe_key(), payload = values_.any();
-    trace(depth_, "Item %s = %s", test::describe(key).c_str(), test::describe(payload).c_str());
+    const bool script = through_invoke(), set = in_.pick(2) == 0;
+    trace(depth_, "%sItem %s = %s%s", set ? "Set " : "", test::describe(key).c_str(),
+          test::describe(payload).c_str(), script ? " (Invoke)" : "");
     const std::size_t boxes = shown_.size();
     refused_ = false;
-    Model::Put got = Model::Put::fails;
-    try {
-      // The two enumerations list their common answers in the same order.
-      got = static_cast<Model::Put>(store_to_change().put_item(key, payload));
-    } catch (const Failure&) {
+    Answer a;
+    if (script)
+      a = invoke(dispid::Item, set ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, {key, payload},
+                 2);
+    else
+      a.status = set ? coll_->putref_Item(key, payload) : coll_->put_Item(key, payload);
+    if (a.called) {
+      switch (model_.put(key, payload, refused_)) {
+        case Model::Put::replaced:
+        case Model::Put::inserted: expect(a.status == S_OK, "Item put failed its call"); break;
+        case Model::Put::refused:
+          expect(a.status == kInvalidArgument, "Item put of a refused key is not error 5");
+          break;
+        case Model::Put::no_room:
+          expect(a.status == kOutOfMemory, "Item put without room is not error 7");
+          break;
+        case Model::Put::fails: expect(FAILED(a.status), "Item put of a bad payload succeeded");
+      }
+    } else {
+      expect(!refused_, "a refused Invoke asked for memory");
     }
-    expect(got == model_.put(key, payload, refused_), "Item put differs from the model");
     expect(shown_.size() == boxes, "Item put showed a box");
     check();
   }
@@ -543,48 +724,83 @@ class Session {
   // Keys or Items with optional bounds.
   void range() {
     ++totals.operations, ++ops_;
-    const VARIANT low = values_.any(), high = values_.any();
-    const VARIANT* lo = in_.pick(2) ? &low : nullptr;
-    const VARIANT* hi = in_.pick(2) ? &high : nullptr;
-    const Field field = in_.pick(2) ? Field::key : Field::payload;
-    trace(depth_, "%s %s, %s", field == Field::key ? "Keys" : "Items",
-          lo ? test::describe(low).c_str() : "-", hi ? test::describe(high).c_str() : "-");
-    Copies got;
-    store().copy_range(field, lo, hi, got);
-    const std::vector<std::int32_t> want = model_.range(lo, hi);
-    expect(got.values.size() == want.size() && got.reserved == want.size(),
+    VARIANT low = values_.any(), high = values_.any();
+    if (in_.pick(2) == 0) low = missing();
+    if (in_.pick(2) == 0) high = missing();
+    const bool keys = in_.pick(2) != 0, script = through_invoke();
+    trace(depth_, "%s %s, %s%s", keys ? "Keys" : "Items", test::describe(low).c_str(),
+          test::describe(high).c_str(), script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      // A script leaves out trailing arguments by passing fewer.
+      std::vector<VARIANT> args{low, high};
+      while (!args.empty() && Model::left_out(args.back()) && in_.pick(2)) args.pop_back();
+      a = invoke(keys ? dispid::Keys : dispid::Items, method_flags(), args, 0);
+    } else {
+      a.status =
+          keys ? coll_->Keys(low, high, a.result.get()) : coll_->Items(low, high, a.result.get());
+    }
+    expect(a.status == S_OK, "Keys or Items failed its call");
+    const std::vector<std::int32_t> want = model_.range(Model::bound(low), Model::bound(high));
+    const VARIANT& got = *a.result;
+    expect(got.vt == (VT_ARRAY | VT_VARIANT) && got.parray && SafeArrayGetDim(got.parray) == 1,
+           "Keys or Items: not an array of Variants");
+    LONG first = -1, last = -1;
+    expect(SafeArrayGetLBound(got.parray, 1, &first) == S_OK &&
+               SafeArrayGetUBound(got.parray, 1, &last) == S_OK && first == 0,
+           "Keys or Items: not 0-based");
+    expect(last + 1 == static_cast<LONG>(want.size()),
            "Keys or Items: another number of values than the model");
+    void* data = nullptr;
+    expect(SafeArrayAccessData(got.parray, &data) == S_OK, "Keys or Items: no access to the data");
+    const auto* values = static_cast<const VARIANT*>(data);
     for (std::size_t i = 0; i < want.size(); ++i) {
       const Model::Pair& pair = model_.slots[static_cast<std::size_t>(want[i])];
-      expect(same(*got.values[i], field == Field::key ? *pair.key : *pair.payload),
+      expect(same(values[i], keys ? *pair.key : *pair.payload),
              "Keys or Items: a value differs from the model");
     }
+    SafeArrayUnaccessData(got.parray);
     check();
   }
 
-  _clsAVLt2* collection() const { return static_cast<_clsAVLt2*>(obj_); }
-
-  // Remove, RemoveCurrent or RemoveAll, through the interface.
+  // Remove, RemoveCurrent or RemoveAll.
   void removal() {
     ++totals.operations, ++ops_;
     const std::size_t boxes = shown_.size();
     refused_ = false;
     const unsigned what = in_.pick(8);
+    const bool script = through_invoke(), keep = !script || in_.pick(4) != 0;
+    Answer a;
     if (what < 4) {
       const VARIANT key = probe_key();
-      trace(depth_, "Remove %s", test::describe(key).c_str());
-      LONG n = -1;
-      expect(collection()->Remove(key, &n) == S_OK, "Remove failed its call");
-      expect(n == model_.remove(key), "Remove's count differs from the model");
+      trace(depth_, "Remove %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+      if (script) {
+        a = invoke(dispid::Remove, method_flags(), {key}, 1, keep);
+      } else {
+        LONG n = -1;
+        a.status = coll_->Remove(key, &n);
+        a.result = long_value(n);
+      }
+      if (a.called) {
+        const LONG want = model_.remove(key);
+        expect(a.status == S_OK, "Remove failed its call");
+        if (keep)
+          expect(same(*a.result, *long_value(want)), "Remove's count differs from the model");
+      }
     } else if (what < 7) {
-      trace(depth_, "RemoveCurrent");
-      Variant got;
-      expect(collection()->RemoveCurrent(got.get()) == S_OK, "RemoveCurrent failed its call");
+      trace(depth_, "RemoveCurrent%s", script ? " (Invoke)" : "");
+      if (script)
+        a = invoke(dispid::RemoveCurrent, method_flags(), {}, 0, keep);
+      else
+        a.status = coll_->RemoveCurrent(a.result.get());
       const Variant want = model_.remove_current();
-      expect(same(*got, *want), "RemoveCurrent's answer differs from the model");
+      expect(a.status == S_OK, "RemoveCurrent failed its call");
+      if (keep) expect(same(*a.result, *want), "RemoveCurrent's answer differs from the model");
     } else {
-      trace(depth_, "RemoveAll");
-      expect(collection()->RemoveAll() == S_OK, "RemoveAll failed its call");
+      trace(depth_, "RemoveAll%s", script ? " (Invoke)" : "");
+      a.status = script ? invoke(dispid::RemoveAll, method_flags(), {}, 0, keep).status
+                        : coll_->RemoveAll();
+      expect(a.status == S_OK, "RemoveAll failed its call");
       model_.remove_all();
     }
     expect(!refused_, "a removal asked for memory");
@@ -592,46 +808,106 @@ class Session {
     check();
   }
 
-  // An enumerator opened, cloned, closed, reset, stepped or skipped.
+  // An enumerator opened, cloned, released, reset, stepped or skipped.
   void enumerate() {
     ++totals.operations, ++ops_;
-    Store& s = store_to_change();
-    const std::size_t which =
-        positions_.empty() ? 0 : in_.pick(static_cast<unsigned>(positions_.size()));
-    const auto choice = positions_.empty() ? 0 : in_.pick(6);
-    if (choice == 0 || (choice == 1 && positions_.size() < 4)) {
-      trace(depth_, choice == 0 ? "enumerator opened" : "enumerator %lu cloned",
-            static_cast<unsigned long>(which));
-      if (positions_.size() >= 4) return;
-      positions_.push_back(choice == 0 ? s.open_position() : s.clone_position(positions_[which]));
-      model_.positions.push_back(choice == 0 ? Model::Position{} : model_.positions[which].clone());
+    const std::size_t which = enums_.empty() ? 0 : in_.pick(static_cast<unsigned>(enums_.size()));
+    const auto choice = enums_.empty() ? 0 : in_.pick(6);
+    if (choice == 0 || (choice == 1 && enums_.size() < 4)) {
+      if (enums_.size() >= 4) return;
+      if (choice == 0)
+        open_enumerator();
+      else
+        clone_enumerator(which);
     } else if (choice == 2) {
-      trace(depth_, "enumerator %lu closed", static_cast<unsigned long>(which));
-      s.close_position(positions_[which]);
-      positions_.erase(positions_.begin() + static_cast<std::ptrdiff_t>(which));
-      model_.positions.erase(model_.positions.begin() + static_cast<std::ptrdiff_t>(which));
+      close_enumerator(which);
     } else if (choice == 3) {
-      trace(depth_, "enumerator %lu reset", static_cast<unsigned long>(which));
-      s.reset_position(positions_[which]);
+      trace(depth_, "enumerator %lu: Reset", static_cast<unsigned long>(which));
+      expect(enums_[which]->Reset() == S_OK, "Reset failed its call");
       model_.positions[which] = {};
     } else {
-      const std::size_t most = in_.pick(9);
-      const bool skip = choice == 4;
-      trace(depth_, "enumerator %lu: %s %lu", static_cast<unsigned long>(which),
-            skip ? "Skip" : "Next", static_cast<unsigned long>(most));
-      const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
-      Copies got;
-      const std::size_t n =
-          skip ? s.skip_keys(positions_[which], most) : s.next_keys(positions_[which], most, got);
-      expect(n == want.size(), "an enumerator moved by another number of keys than the model");
-      for (std::size_t i = 0; !skip && i < want.size(); ++i)
-        expect(same(*got.values[i], stored_key(want[i])), "an enumerator's key differs");
+      const auto most = static_cast<ULONG>(in_.pick(9));
+      if (choice == 4)
+        skip(which, most == 8 ? std::numeric_limits<ULONG>::max() : most);
+      else
+        next(which, most);
     }
     check();
   }
 
+  // _NewEnum, and the enumerator asked for as For Each asks: QueryInterface on what it returns.
+  void open_enumerator() {
+    const bool script = through_invoke();
+    trace(depth_, "_NewEnum%s", script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      a = invoke(DISPID_NEWENUM, get_flags(), {}, 0);
+      expect(a.status == S_OK && (a.result->vt == VT_UNKNOWN || a.result->vt == VT_DISPATCH) &&
+                 a.result->punkVal,
+             "_NewEnum through Invoke answered no object");
+    } else {
+      IUnknown* made = nullptr;
+      a.status = coll_->get__NewEnum(&made);
+      expect(a.status == S_OK && made, "_NewEnum failed its call");
+      a.result.get()->vt = VT_UNKNOWN;
+      a.result.get()->punkVal = made;
+    }
+    IEnumVARIANT* e = nullptr;
+    expect(
+        a.result->punkVal->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&e)) == S_OK &&
+            e,
+        "_NewEnum's object is no IEnumVARIANT");
+    enums_.push_back(e);
+    model_.positions.emplace_back();
+  }
+
+  void clone_enumerator(std::size_t which) {
+    trace(depth_, "enumerator %lu: Clone", static_cast<unsigned long>(which));
+    IEnumVARIANT* e = nullptr;
+    expect(enums_[which]->Clone(&e) == S_OK && e, "Clone failed its call");
+    enums_.push_back(e);
+    model_.positions.push_back(model_.positions[which].clone());
+  }
+
+  void close_enumerator(std::size_t which) {
+    trace(depth_, "enumerator %lu: Release", static_cast<unsigned long>(which));
+    ++totals.operations, ++ops_;
+    enums_[which]->Release();
+    enums_.erase(enums_.begin() + static_cast<std::ptrdiff_t>(which));
+    model_.positions.erase(model_.positions.begin() + static_cast<std::ptrdiff_t>(which));
+  }
+
+  // Next into an array whose elements hold anything, as a client's may; COM lets a caller that
+  // asks for one leave the count out.
+  void next(std::size_t which, ULONG most) {
+    trace(depth_, "enumerator %lu: Next %lu", static_cast<unsigned long>(which),
+          static_cast<unsigned long>(most));
+    VARIANT junk = test::blank();
+    junk.vt = VT_I4, junk.lVal = 0x5EED;
+    std::vector<VARIANT> out(std::max<ULONG>(most, 1), junk);
+    const bool counted = most != 1 || in_.pick(2) != 0;
+    ULONG fetched = 12345;
+    const HRESULT hr = enums_[which]->Next(most, out.data(), counted ? &fetched : nullptr);
+    const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
+    expect(hr == (want.size() == most ? S_OK : S_FALSE), "Next's status differs from the model");
+    if (!counted) fetched = hr == S_OK ? 1 : 0;
+    expect(fetched == want.size(), "Next fetched another number of keys than the model");
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      expect(same(out[i], stored_key(want[i])), "an enumerator's key differs from the model");
+      VariantClear(&out[i]);
+    }
+  }
+
+  void skip(std::size_t which, ULONG most) {
+    trace(depth_, "enumerator %lu: Skip %lu", static_cast<unsigned long>(which),
+          static_cast<unsigned long>(most));
+    const HRESULT hr = enums_[which]->Skip(most);
+    const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
+    expect(hr == (want.size() == most ? S_OK : S_FALSE), "Skip's status differs from the model");
+  }
+
   void properties() {
-    totals.operations += 4, ops_ += 4;
+    totals.operations += 5, ops_ += 5;
     trace(depth_, "properties");
     LONG n = 7;
     const double bound = std::nearbyint(static_cast<double>(model_.alloc_size));
@@ -650,6 +926,17 @@ class Session {
                Text(version, SysStringLen(version)) == OLESTR("Ver1.06"),
            "GetVersion");
     SysFreeString(version);
+    Answer count;
+    if (through_invoke()) {
+      count = invoke(dispid::Count, get_flags(), {}, 0);
+    } else {
+      n = -1;
+      count.status = coll_->get_Count(&n);
+      count.result = long_value(n);
+    }
+    expect(
+        count.status == S_OK && same(*count.result, *long_value(static_cast<LONG>(model_.count()))),
+        "Count differs from the model");
     check();
   }
 
@@ -677,7 +964,7 @@ class Session {
 
   // Missing out-arguments are refused and change nothing.
   void null_arguments() {
-    totals.operations += 9, ops_ += 9;
+    totals.operations += 21, ops_ += 21;
     MODEVAL asked = START_READ;
     FLOAT siz = 5;
     VARIANT_BOOL built;
@@ -692,6 +979,20 @@ class Session {
                obj_->ReadSub(nullptr) == E_POINTER && obj_->put_Egnore(nullptr) == E_POINTER,
            "a missing argument was not refused with E_POINTER");
     expect(asked == START_READ, "a refused Read wrote its Spec");
+    const VARIANT none = missing();
+    expect(coll_->get_Count(nullptr) == E_POINTER && coll_->get_Item(key, nullptr) == E_POINTER &&
+               coll_->Exists(key, nullptr) == E_POINTER && coll_->Find(key, nullptr) == E_POINTER &&
+               coll_->Seek(key, SEEK_AFTER_EQ, nullptr) == E_POINTER &&
+               coll_->Keys(none, none, nullptr) == E_POINTER &&
+               coll_->Items(none, none, nullptr) == E_POINTER &&
+               coll_->get__NewEnum(nullptr) == E_POINTER &&
+               coll_->Remove(key, nullptr) == E_POINTER &&
+               coll_->RemoveCurrent(nullptr) == E_POINTER,
+           "a missing argument of _clsAVLt2 was not refused with E_POINTER");
+    if (!enums_.empty())
+      expect(enums_[0]->Next(1, nullptr, nullptr) == E_POINTER &&
+                 enums_[0]->Clone(nullptr) == E_POINTER,
+             "a missing argument of an enumerator was not refused with E_POINTER");
     check();
   }
 
@@ -707,24 +1008,26 @@ class Session {
   }
 
   // The client lets go of the object: from the pump the running call keeps it alive until it
-  // returns; at the top it dies at once and the client makes a new one.
+  // returns; at the top it dies at once, but for its enumerators, and the client makes a new one.
   void drop(int depth) {
     ++totals.operations, ++ops_;
     trace(depth, "drop the object");
     if (depth == 0) {
-      release_and_check();
+      let_go();
       create();
       return;
     }
-    obj_->Release();
+    release_object();
     dropped_ = true;
   }
 
   Input in_;
   ValueMaker values_;
   Model model_;
-  std::vector<Positions::Id> positions_;  // beside model_.positions, one for one
-  _clsAVLt* obj_ = nullptr;               // the client's one reference
+  std::vector<IEnumVARIANT*> enums_;  // beside model_.positions, one for one
+  _clsAVLt* obj_ = nullptr;           // the client's reference from CreateInstance
+  _clsAVLt2* coll_ = nullptr;         // and from QueryInterface for _clsAVLt2
+  const Store* store_ = nullptr;      // behind them, while anything holds the object
   bool dropped_ = false;
   int plan_skip_ = 0, plan_ops_ = 0;  // calls the pump makes, after skipping some pump calls
   int pump_calls_ = 0, nested_runs_ = 0, depth_ = 0;
