@@ -14,6 +14,8 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <windows.h>
+// IProvideClassInfo. (winuser.h's GetClassInfo macro renames its member alike in every file.)
+#include <ocidl.h>
 
 // Test-only: strings allocated and not yet freed; oleaut32 does not say, so -1.
 inline long live_bstr_count() noexcept {
