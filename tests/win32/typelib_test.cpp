@@ -475,7 +475,7 @@ TEST_F(TypeLibrary, InterfaceMembers) {
     for (UINT i = 0; i < rows.count; ++i) {
       const UINT row = rows.first + i;
       const Member& want = kMembers[row];
-      SCOPED_TRACE(std::string(want.name) + " #" + std::to_string(row));
+      SCOPED_TRACE(testing::Message() << want.name << " #" << row);
       Func func(iface.info(), i);
       EXPECT_EQ(func->memid, want.id);
       EXPECT_EQ(func->invkind, want.invoke);
@@ -494,7 +494,7 @@ TEST_F(TypeLibrary, InterfaceMembers) {
       const UINT results = want.result == Kind::none ? 0 : 1;
       ASSERT_EQ(static_cast<UINT>(func->cParams), want.count() + results);
       for (UINT p = 0; p < want.count(); ++p) {
-        SCOPED_TRACE("parameter " + std::to_string(p));
+        SCOPED_TRACE(testing::Message() << "parameter " << p);
         const ELEMDESC& param = func->lprgelemdescParam[p];
         EXPECT_EQ(describe(iface.info(), param.tdesc), param_type(want, p));
         EXPECT_EQ(param.paramdesc.wParamFlags, flags_of(want, p));
