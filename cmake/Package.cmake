@@ -2,21 +2,12 @@
 # per machine) and the release archive (target `package`). Both carry the 64-bit Quilmar.dll of
 # this build and the 32-bit one of the build folder QUILMAR_WIN32_BUILD_DIR names (the win32
 # preset's, built first).
-if(QUILMAR_WIN32_BUILD_DIR)
-  set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
-  set(packages_dir ${CMAKE_BINARY_DIR})
-  # Says what to build when the 32-bit file is missing, before make would only find no rule.
-  add_custom_target(quilmar_win32_dll
-                    COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
-                            -P ${PROJECT_SOURCE_DIR}/tests/win64/win32_files.cmake)
-else()
-  # Where no 32-bit program runs there is no 32-bit build: the packages are made for the install
-  # tests only, with the 64-bit file in the 32-bit one's place, and there is no release archive.
-  message(STATUS "QUILMAR_WIN32_BUILD_DIR is empty: installer packages for the tests only")
-  set(QUILMAR_DLL32 $<TARGET_FILE:Quilmar>)
-  set(packages_dir ${CMAKE_BINARY_DIR}/installer/tests-only)
-  add_custom_target(quilmar_win32_dll)
-endif()
+set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
+set(packages_dir ${CMAKE_BINARY_DIR})
+# Says what to build when the 32-bit file is missing, before make would only find no rule.
+add_custom_target(quilmar_win32_dll
+                  COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
+                          -P ${PROJECT_SOURCE_DIR}/cmake/win32_files.cmake)
 
 # The package's registry rows, written under Wine from the table DllRegisterServer uses.
 add_executable(quilmar_registry_wxs tools/registry_wxs.cpp)
@@ -52,9 +43,6 @@ foreach(scope user machine)
   set(QUILMAR_MSI_${scope} ${msi})
 endforeach()
 add_custom_target(quilmar_installer ALL DEPENDS ${QUILMAR_PACKAGES})
-if(NOT QUILMAR_WIN32_BUILD_DIR)
-  return()
-endif()
 
 # The release archive: both files, the header, the README, the examples, the packages and the
 # install note. Only this component goes in, not what third-party code would install.

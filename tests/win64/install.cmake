@@ -1,15 +1,12 @@
 # The installer packages under Wine, in a prefix of their own that starts fresh each run, since
 # the checks compare its whole registry and file tree before and after: per machine, per user, and
-# an upgrade from the package of the previous version number. Without the 32-bit build the packages
-# carry the 64-bit file twice and the 32-bit clients and regsvr32 are left out (QUILMAR_ONLY_64BIT).
+# an upgrade from the package of the previous version number. Where no 32-bit program runs, the
+# 32-bit clients and regsvr32 are left out (QUILMAR_ONLY_64BIT).
 set(install_prefix ${CMAKE_CURRENT_BINARY_DIR}/install-prefix)
 set(install_env "WINEPREFIX=${install_prefix};WINEARCH=win64")
-set(install_fixtures quilmar_install_prefix)
-if(QUILMAR_WIN32_BUILD_DIR)
-  set(client32 ${QUILMAR_WIN32_BUILD_DIR}/tests/win32/client_test.exe)
-  list(APPEND install_fixtures quilmar_win32_files)
-else()
-  set(client32 none)
+set(install_fixtures quilmar_install_prefix quilmar_win32_files)
+set(client32 ${QUILMAR_WIN32_BUILD_DIR}/tests/win32/client_test.exe)
+if(NOT QUILMAR_RUNS_32BIT)
   list(APPEND install_env QUILMAR_ONLY_64BIT=1)
 endif()
 set(install_sh ${CMAKE_CURRENT_SOURCE_DIR}/install.sh)
