@@ -650,34 +650,39 @@ struct AfterTheHeader : _clsAVLt2 {
   virtual HRESULT STDMETHODCALLTYPE next() = 0;
 };
 
+// Every row of the member table, in its order, as quilmar.h declares it.
+const HeaderMember kHeader[] = {
+    HEADER_MEMBER(_clsAVLt, Read),           HEADER_MEMBER(_clsAVLt, Alloc),
+    HEADER_MEMBER(_clsAVLt, Indata),         HEADER_MEMBER(_clsAVLt, ReadSub),
+    HEADER_MEMBER(_clsAVLt, put_Egnore),     HEADER_MEMBER(_clsAVLt, get_Egnore),
+    HEADER_MEMBER(_clsAVLt, get_MemorySize), HEADER_MEMBER(_clsAVLt, get_DataNumber),
+    HEADER_MEMBER(_clsAVLt, get_GetVersion), HEADER_MEMBER(_clsAVLt2, get_Count),
+    HEADER_MEMBER(_clsAVLt2, get_Item),      HEADER_MEMBER(_clsAVLt2, put_Item),
+    HEADER_MEMBER(_clsAVLt2, putref_Item),   HEADER_MEMBER(_clsAVLt2, Exists),
+    HEADER_MEMBER(_clsAVLt2, Find),          HEADER_MEMBER(_clsAVLt2, Seek),
+    HEADER_MEMBER(_clsAVLt2, Keys),          HEADER_MEMBER(_clsAVLt2, Items),
+    HEADER_MEMBER(_clsAVLt2, get__NewEnum),  HEADER_MEMBER(_clsAVLt2, Remove),
+    HEADER_MEMBER(_clsAVLt2, RemoveCurrent), HEADER_MEMBER(_clsAVLt2, RemoveAll),
+};
+static_assert(std::size(kHeader) == std::size(kMembers),
+              "a row of the member table without its line here, or a line without its row");
+
 TEST_F(TypeLibrary, HeaderInterfacesMatchTheTable) {
-  // In the library's order; a member appended to the table needs no line here, the count of the
-  // header's entries below holds the header to it.
-  const HeaderMember header[] = {
-      HEADER_MEMBER(_clsAVLt, Read),           HEADER_MEMBER(_clsAVLt, Alloc),
-      HEADER_MEMBER(_clsAVLt, Indata),         HEADER_MEMBER(_clsAVLt, ReadSub),
-      HEADER_MEMBER(_clsAVLt, put_Egnore),     HEADER_MEMBER(_clsAVLt, get_Egnore),
-      HEADER_MEMBER(_clsAVLt, get_MemorySize), HEADER_MEMBER(_clsAVLt, get_DataNumber),
-      HEADER_MEMBER(_clsAVLt, get_GetVersion), HEADER_MEMBER(_clsAVLt2, get_Count),
-      HEADER_MEMBER(_clsAVLt2, get_Item),      HEADER_MEMBER(_clsAVLt2, put_Item),
-      HEADER_MEMBER(_clsAVLt2, putref_Item),   HEADER_MEMBER(_clsAVLt2, Exists),
-      HEADER_MEMBER(_clsAVLt2, Find),          HEADER_MEMBER(_clsAVLt2, Seek),
-      HEADER_MEMBER(_clsAVLt2, Keys),          HEADER_MEMBER(_clsAVLt2, Items),
-      HEADER_MEMBER(_clsAVLt2, get__NewEnum),
-  };
   const GUID* iids[] = {&IID__clsAVLt, &IID__clsAVLt2};
   UINT row = 0;
   for (UINT n = 0; n < std::size(kInterfaces); ++n) {
     Type iface(interface_side(type_at(lib_.Get(), kInterfaces[n].type_index)));
     SCOPED_TRACE(iface.name());
     EXPECT_EQ(guid_text(iface.attr().guid), guid_text(*iids[n]));
-    for (UINT i = 0; i < iface.attr().cFuncs && row < std::size(header); ++i, ++row) {
+    ASSERT_EQ(iface.attr().cFuncs, rows_of(kInterfaces[n].tag).count);
+    for (UINT i = 0; i < iface.attr().cFuncs; ++i, ++row) {
       SCOPED_TRACE(kMembers[row].name);
       Func func(iface.info(), i);
-      EXPECT_EQ(header[row].offset, func->oVft);
-      EXPECT_EQ(header[row].params, func->cParams);
+      EXPECT_EQ(kHeader[row].offset, func->oVft);
+      EXPECT_EQ(kHeader[row].params, func->cParams);
     }
   }
+  EXPECT_EQ(row, std::size(kHeader));
   EXPECT_EQ(vtable_offset(&AfterTheHeader::next),
             kEntries2 * static_cast<ptrdiff_t>(kReadersPointer))
       << "quilmar.h declares another number of methods than the member table has rows";
