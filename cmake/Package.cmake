@@ -9,21 +9,6 @@ add_custom_target(quilmar_win32_dll
                   COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
                           -P ${PROJECT_SOURCE_DIR}/cmake/win32_files.cmake)
 
-# The package's registry rows, written under Wine from the table DllRegisterServer uses.
-add_executable(quilmar_registry_wxs tools/registry_wxs.cpp)
-target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_internal)
-set(QUILMAR_PACKAGE_ROWS ${CMAKE_BINARY_DIR}/installer)
-set(rows ${QUILMAR_PACKAGE_ROWS}/registry-x64.wxi ${QUILMAR_PACKAGE_ROWS}/registry-x86.wxi)
-add_custom_command(
-  OUTPUT ${rows}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QUILMAR_PACKAGE_ROWS}
-  COMMAND ${CMAKE_COMMAND} -E env ${QUILMAR_WINE_ENV} ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
-          $<TARGET_FILE:quilmar_registry_wxs> installer/registry-x64.wxi installer/registry-x86.wxi
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS quilmar_registry_wxs
-  COMMENT "Writing the installer's registry rows under Wine"
-  VERBATIM)
-
 find_program(QUILMAR_WIXL wixl REQUIRED)
 find_program(QUILMAR_MSIINFO msiinfo REQUIRED)  # the tests read packages back
 set(QUILMAR_PACKAGES)
@@ -34,7 +19,8 @@ foreach(scope user machine)
     COMMAND ${CMAKE_COMMAND} -DWIXL=${QUILMAR_WIXL} -DVERSION=${PROJECT_VERSION} -DSCOPE=${scope}
             -DROWS=${QUILMAR_PACKAGE_ROWS} -DDLL64=$<TARGET_FILE:Quilmar> -DDLL32=${QUILMAR_DLL32}
             -DOUT=${msi} -P ${PROJECT_SOURCE_DIR}/installer/msi.cmake
-    DEPENDS ${rows} Quilmar ${QUILMAR_DLL32} quilmar_win32_dll
+    DEPENDS ${QUILMAR_PACKAGE_ROW_FILES} quilmar_package_rows Quilmar ${QUILMAR_DLL32}
+            quilmar_win32_dll
             ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
             ${PROJECT_SOURCE_DIR}/installer/msi.cmake
     COMMENT "Building the installer package Quilmar-${PROJECT_VERSION}-${scope}.msi"
