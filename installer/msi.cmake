@@ -11,18 +11,10 @@ if(NOT SCOPE MATCHES "^(user|machine)$")
   message(FATAL_ERROR "msi.cmake: SCOPE is user or machine, not ${SCOPE}")
 endif()
 
-# Windows Installer compares only the first three fields of a version when it looks for the
-# package to upgrade, and the project counts its releases in the fourth: the package's version
-# carries patch and tweak together in its third field (1.0.0.5 is 1.0.5, 1.0.1.0 is 1.0.1000).
-if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
-  message(FATAL_ERROR "msi.cmake: VERSION is four numbers, not ${VERSION}")
-endif()
-math(EXPR build "${CMAKE_MATCH_3} * 1000 + ${CMAKE_MATCH_4}")
-if(CMAKE_MATCH_1 GREATER 255 OR CMAKE_MATCH_2 GREATER 255 OR CMAKE_MATCH_4 GREATER 999
-   OR build GREATER 65535)
-  message(FATAL_ERROR "msi.cmake: ${VERSION} does not fit a package version")
-endif()
-set(msi_version "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${build}")
+# The package's version: major, minor and the release number of cmake/version.cmake.
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/version.cmake)
+quilmar_version_fields(${VERSION} v)
+set(msi_version "${v_MAJOR}.${v_MINOR}.${v_RELEASE}")
 
 # Identifiers derived from the version and scope, so that the same sources always give the same
 # package: each version is a new product (a major upgrade), and each scope has its own

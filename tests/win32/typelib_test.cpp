@@ -20,6 +20,7 @@
 
 #include "quilmar/quilmar.h"
 #include "server/members.h"
+#include "server/version.h"
 
 // After windows.h, which quilmar.h brings in.
 #include <winver.h>
@@ -918,10 +919,12 @@ TEST_F(VersionBlock, FixedPart) {
   ASSERT_TRUE(VerQueryValueW(block_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000005u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000005u);
+  constexpr DWORD high = QUILMAR_VERSION_MAJOR << 16 | QUILMAR_VERSION_MINOR;
+  constexpr DWORD low = QUILMAR_VERSION_PATCH << 16 | QUILMAR_VERSION_TWEAK;
+  EXPECT_EQ(fixed->dwFileVersionMS, high);
+  EXPECT_EQ(fixed->dwFileVersionLS, low);
+  EXPECT_EQ(fixed->dwProductVersionMS, high);
+  EXPECT_EQ(fixed->dwProductVersionLS, low);
   EXPECT_EQ(fixed->dwFileFlagsMask, 0u);
   EXPECT_EQ(fixed->dwFileFlags, 0u);
   EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
@@ -943,8 +946,10 @@ TEST_F(VersionBlock, Translation) {
 
 TEST_F(VersionBlock, StringTableValues) {
   const std::pair<const wchar_t*, const wchar_t*> fixed[] = {
-      {L"FileVersion", L"1.00.0005"}, {L"ProductVersion", L"1.00.0005"},
-      {L"InternalName", L"Quilmar"},  {L"OriginalFilename", L"Quilmar.dll"},
+      {L"FileVersion", L"" QUILMAR_VERSION_TEXT},
+      {L"ProductVersion", L"" QUILMAR_VERSION_TEXT},
+      {L"InternalName", L"Quilmar"},
+      {L"OriginalFilename", L"Quilmar.dll"},
       {L"OLESelfRegister", L""},
   };
   for (const auto& [key, value] : fixed) EXPECT_EQ(text(key), value) << narrow(key);
