@@ -4,11 +4,13 @@
 #pragma once
 
 #include "quilmar/quilmar.h"
+#include "server/registry_table.h"
 
 namespace quilmar {
 
-// Where a failure comes from, as clients see it (EXCEPINFO and the error object).
-inline constexpr const OLECHAR* kErrorSource = OLESTR("Quilmar.clsAVLt");
+// Where a failure comes from, as clients see it (EXCEPINFO and the error object): the class's
+// programmatic identifier.
+inline constexpr const OLECHAR* kErrorSource = OLESTR("") QUILMAR_PROG_ID;
 
 // A base of the object: the object's IUnknown members complete it.
 class ErrorInfoSupport : public ISupportErrorInfo {

@@ -82,7 +82,7 @@ check_exports() {
   grep -q '^Name .* Quilmar.dll$' <<<"$dump" || fail "the export directory's name"
   local imports
   imports="$(awk '/DLL Name:/ {print toupper($3)}' <<<"$dump" | sort | tr '\n' ' ')"
-  [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL " ] ||
+  [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLEAUT32.DLL USER32.DLL " ] ||
     fail "imports: $imports"
 }
 

@@ -20,6 +20,7 @@
 
 #include "quilmar/quilmar.h"
 #include "server/members.h"
+#include "server/registry_table.h"
 #include "server/version.h"
 
 // After windows.h, which quilmar.h brings in.
@@ -404,8 +405,8 @@ TEST_F(TypeLibrary, LibraryAttributes) {
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(lib_->GetLibAttr(&attr), S_OK);
   EXPECT_EQ(guid_text(attr->guid), kLibraryGuid);
-  EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 1);  // a minor version: clients of 1.0 still load it
+  EXPECT_EQ(attr->wMajorVerNum, quilmar::registry::kLibVersion.major);
+  EXPECT_EQ(attr->wMinorVerNum, quilmar::registry::kLibVersion.minor);
   EXPECT_EQ(attr->lcid, 0u);
   EXPECT_EQ(attr->syskind, g_target->syskind);
   // oleaut32 adds "has a disk image" to a library it loaded from a file.
