@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows-side checks of Quilmar.dll under Wine, in the prefix named by WINEPREFIX.
-#   harness.sh exports OBJDUMP DLL [FORMAT]     exports, ordinals and imports of the file, and
-#                                               its format (pei-i386, pei-x86-64)
+#   harness.sh exports OBJDUMP DLL FORMAT DEF   the file's format (pei-i386, pei-x86-64), its
+#                                               exports and their ordinals as the .def file DEF
+#                                               lists them, and its imports
 #   harness.sh registration DLL EXPECTED PLATFORM VIEW32
 #                                               regsvr32 and regsvr32 /u, and what the registry
 #                                               holds (PLATFORM: win32 or win64, the DLL's); with
@@ -68,17 +69,18 @@ windows_path() {
 check_exports() {
   local dump
   dump="$("$1" -p "$2")"
-  [ -z "${3:-}" ] || grep -q "file format $3\$" <<<"$dump" || fail "not a $3 file"
-  # Names with ordinals, in the order the export table lists them.
-  local exports
-  exports="$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit}
-                  on {print $NF}' <<<"$dump" | tr '\n' ' ')"
-  [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
-    fail "exports: $exports"
-  local ordinals
-  ordinals="$(sed -n -e 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/base \1/p' \
-                     -e 's/.*+base\[ *\([0-9]*\)\].*/\1/p' <<<"$dump" | tr '\n' ' ')"
-  [ "$ordinals" = "base 1 1 2 3 4 " ] || fail "ordinal base and ordinals: $ordinals"
+  grep -q "file format $3\$" <<<"$dump" || fail "not a $3 file"
+  # "NAME@ORDINAL" in the order of the export table's names, which is the names' byte order, and
+  # as the .def file lists them ("  NAME @ORDINAL ...").
+  local base exports want
+  base="$(sed -n 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/\1/p' <<<"$dump")"
+  exports="$(awk -v base="${base:-0}" '
+               /^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit}
+               on {gsub(/[][]/, " "); printf "%s@%d ", $2, $1 + base}' <<<"$dump")"
+  want="$(sed -n 's/^ *\([A-Za-z_][A-Za-z0-9_]*\) *@\([0-9]*\).*/\1@\2/p' "$4" | LC_ALL=C sort |
+          tr '\n' ' ')"
+  [ -n "$want" ] || fail "no exports in $4"
+  [ "$exports" = "$want" ] || fail "exports: $exports; $4 lists $want"
   grep -q '^Name .* Quilmar.dll$' <<<"$dump" || fail "the export directory's name"
   local imports
   imports="$(awk '/DLL Name:/ {print toupper($3)}' <<<"$dump" | sort | tr '\n' ' ')"
@@ -264,7 +266,7 @@ if [ "${1:-}" != exports ]; then
 fi
 
 case "${1:-}" in
-  exports) check_exports "$2" "$3" "${4:-}" ;;
+  exports) check_exports "$2" "$3" "$4" "$5" ;;
   registration) check_registration "$2" "$3" "$4" "$5" ;;
   side-by-side) check_side_by_side "$2" "$3" "$4" "$5" ;;
   unregister) regsvr "$2" /u "$(windows_path "$3")" ;;
