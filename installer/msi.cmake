@@ -16,10 +16,12 @@ include(${CMAKE_CURRENT_LIST_DIR}/../cmake/version.cmake)
 quilmar_version_fields(${VERSION} v)
 set(msi_version "${v_MAJOR}.${v_MINOR}.${v_RELEASE}")
 
-# Identifiers derived from the version and scope, so that the same sources always give the same
-# package: each version is a new product (a major upgrade), and each scope has its own
-# components, as their files and keys differ.
-set(namespace 1CA2EBE5-1204-4286-8DB4-ABE102C2BAAB)
+# The upgrade code, the same for every version and scope: a package replaces the product of any
+# other version under it. The identifiers below are derived from it, the version and the scope, so
+# that the same sources always give the same package: each version is a new product (a major
+# upgrade), and each scope has its own components, as their files and keys differ.
+set(upgrade_code 1CA2EBE5-1204-4286-8DB4-ABE102C2BAAB)
+set(namespace ${upgrade_code})
 string(UUID product_code NAMESPACE ${namespace} NAME "product ${SCOPE} ${msi_version}" TYPE SHA1
        UPPER)
 string(UUID component64 NAMESPACE ${namespace} NAME "component ${SCOPE} x64" TYPE SHA1 UPPER)
@@ -37,6 +39,7 @@ file(COPY_FILE ${DLL64} ${stage}/x64/Quilmar.dll)
 file(COPY_FILE ${DLL32} ${stage}/x86/Quilmar.dll)
 execute_process(
   COMMAND ${WIXL} -a x64 -I ${ROWS} -D SCOPE=${SCOPE} -D VERSION=${msi_version}
+          -D UPGRADE_CODE=${upgrade_code}
           -D PRODUCT_CODE=${product_code} -D COMPONENT64=${component64}
           -D COMPONENT32=${component32} -D QUILMAR_FOLDER=${quilmar_folder}
           -D PROGRAMS_FOLDER=${programs_folder} -D DLL64=x64/Quilmar.dll -D DLL32=x86/Quilmar.dll
