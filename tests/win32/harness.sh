@@ -18,9 +18,10 @@
 #                                               cscript (or HOST) under the box watcher, in a
 #                                               BITS-bit process
 #
-# EXPECTED is the folder of expected registry states (registry/): one file per state and view,
-# named REGISTERED.BITS-bit-view.txt, where REGISTERED is win32, win64 or both and BITS the
-# bitness of the process looking; @DLL32@ and @DLL64@ stand for the files' Windows paths.
+# EXPECTED is the folder of expected registry states (registry/, made from the registry table by
+# tests/registry_dumps.cpp): one file per state and view, named REGISTERED.BITS-bit-view.txt, where
+# REGISTERED is win32, win64 or both and BITS the bitness of the process looking; @DLL32@ and
+# @DLL64@ stand for the files' Windows paths.
 #
 # Every wine call is checked: a program that did not run, or ran and failed, is a test failure
 # with its status and its output, never an empty answer.
@@ -131,7 +132,7 @@ reg_query() {
 expected_state() {
   [ "$2" != none ] || return 0
   local text
-  text="$(<"$1/$2.txt")"
+  text="$(sed '/^#/d' "$1/$2.txt")"  # the first line says how the file is made
   text="${text//@DLL32@/"${dll32:-}"}"
   printf '%s\n' "${text//@DLL64@/"${dll64:-}"}"
 }
