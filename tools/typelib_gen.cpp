@@ -493,17 +493,20 @@ void Writer::add_function(ICreateTypeInfo2* iface, UINT type_index, UINT index, 
 
 // Sizes that no ICreateTypeInfo call sets, written into the saved file: Wine's layout step stores
 // a record's size as 0 and an enumeration's, in a library it writes from a 64-bit process, as that
-// of a pointer, although an enumeration travels as a 32-bit integer; and each function's and
-// variable's description size is this process's (see Target). These are the places of the
-// compiled type-library format that lead to them.
+// of a pointer, although an enumeration travels as a 32-bit integer; it counts the table IDispatch
+// passes on with the pointers of the IDispatch description it finds, which is this process's
+// unless the prefix registered the target's (its 32-bit setup does, where 32-bit programs run); and
+// each function's and variable's description size is this process's (see Target). These are the
+// places of the compiled type-library format that lead to them.
 constexpr int32_t kMagic = 0x5446534D;  // "MSFT"
 constexpr size_t kFlagsAt = 0x14;
 constexpr int32_t kHasHelpLibrary = 0x100;  // an extra 32-bit field follows the header
 constexpr size_t kTypeCountAt = 0x20;
 constexpr size_t kHeaderSize = 0x54;
 constexpr size_t kEntryKindAt = 0x00;
-constexpr size_t kEntryRecordsAt = 0x04;   // where the type's function and variable records are
-constexpr size_t kEntryElementsAt = 0x18;  // variables in the high half, functions in the low
+constexpr size_t kEntryRecordsAt = 0x04;    // where the type's function and variable records are
+constexpr size_t kEntryElementsAt = 0x18;   // variables in the high half, functions in the low
+constexpr size_t kEntryTableSizeAt = 0x4E;  // 16 bits: an interface's table, inherited entries too
 constexpr size_t kEntrySizeAt = 0x50;
 // A record starts with its length (low half), and holds the description's size at 0x0E; the
 // records follow a 32-bit total, functions first.
@@ -523,6 +526,24 @@ std::vector<StoredSize> stored_sizes(const Target& target) {
     sizes.push_back({kEnumTypeIndex[i], TKIND_ENUM, kEnums[i].members.size(), 4});
   sizes.push_back({kRecordIndex, TKIND_RECORD, kFields.size(), record_layout(target).size});
   return sizes;
+}
+
+// An interface's table: the inherited entries, then a row's entry for every row up to the last of
+// its own (a derived interface continues its base's table).
+struct TableSize {
+  UINT type_index;
+  Interface tag;
+};
+constexpr std::array<TableSize, 2> kTables = {{
+    {kInterfaceIndex, Interface::clsAVLt},
+    {kInterface2Index, Interface::clsAVLt2},
+}};
+
+ULONG table_size(const Target& target, Interface tag) {
+  UINT end = 0;
+  for (UINT row = 0; row < std::size(kMembers); ++row)
+    if (kMembers[row].iface == tag) end = row + 1;
+  return (kInheritedEntries + end) * target.pointer;
 }
 
 class LibraryFile {
@@ -595,6 +616,21 @@ void store_sizes(LibraryFile& file, const std::vector<StoredSize>& sizes) {
   }
 }
 
+void store_table_sizes(LibraryFile& file, const Target& target) {
+  for (const TableSize& table : kTables) {
+    const size_t entry = file.entry(table.type_index);
+    const ULONG size = table_size(target, table.tag);
+    const ULONG with_own_dispatch = size + kInheritedEntries * (kProcess.pointer - target.pointer);
+    const int32_t kind = file.at(entry + kEntryKindAt) & 0xF;
+    const int16_t stored = file.at16(entry + kEntryTableSizeAt);
+    const bool known =
+        stored == static_cast<int16_t>(size) || stored == static_cast<int16_t>(with_own_dispatch);
+    if ((kind != TKIND_DISPATCH && kind != TKIND_INTERFACE) || !known)
+      throw std::runtime_error("an interface's entry is not where the format puts it");
+    file.put16(entry + kEntryTableSizeAt, static_cast<int16_t>(size));
+  }
+}
+
 // Every description size oleaut32 wrote must be the one this program counts for this process:
 // otherwise its count for the target could be wrong too, and the file is not written.
 void store_description_sizes(LibraryFile& file, const DescriptionSizes& sizes) {
@@ -617,17 +653,32 @@ void store_description_sizes(LibraryFile& file, const DescriptionSizes& sizes) {
 }
 
 // Reads the saved library back as clients will.
-void verify_sizes(const std::wstring& path, const std::vector<StoredSize>& sizes) {
+void verify_sizes(const std::wstring& path, const Target& target) {
   ComPtr<ITypeLib> lib;
   check(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx");
-  for (const StoredSize& type : sizes) {
-    ComPtr<ITypeInfo> info;
-    check(lib->GetTypeInfo(type.type_index, &info), "GetTypeInfo");
+  const auto attributes = [](ITypeInfo* info) {
     TYPEATTR* attr = nullptr;
     check(info->GetTypeAttr(&attr), "GetTypeAttr");
-    const bool right = attr->typekind == type.kind && attr->cbSizeInstance == type.size;
+    const TYPEATTR copy = *attr;
     info->ReleaseTypeAttr(attr);
-    if (!right) throw std::runtime_error("a saved type does not report its size");
+    return copy;
+  };
+  for (const StoredSize& type : stored_sizes(target)) {
+    ComPtr<ITypeInfo> info;
+    check(lib->GetTypeInfo(type.type_index, &info), "GetTypeInfo");
+    const TYPEATTR attr = attributes(info.Get());
+    if (attr.typekind != type.kind || attr.cbSizeInstance != type.size)
+      throw std::runtime_error("a saved type does not report its size");
+  }
+  for (const TableSize& table : kTables) {
+    // The interface side of the dual interface holds the table.
+    ComPtr<ITypeInfo> dual, iface;
+    HREFTYPE ref = 0;
+    check(lib->GetTypeInfo(table.type_index, &dual), "GetTypeInfo");
+    check(dual->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), "GetRefTypeOfImplType");
+    check(dual->GetRefTypeInfo(ref, &iface), "GetRefTypeInfo");
+    if (attributes(iface.Get()).cbSizeVft != table_size(target, table.tag))
+      throw std::runtime_error("a saved interface does not report its table's size");
   }
 }
 
@@ -658,10 +709,11 @@ int main(int argc, char** argv) {
     {
       LibraryFile file(part);
       store_sizes(file, stored_sizes(*target));
+      store_table_sizes(file, *target);
       store_description_sizes(file, writer.description_sizes());
       file.save();
     }
-    verify_sizes(part, stored_sizes(*target));
+    verify_sizes(part, *target);
     if (!MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
       throw std::runtime_error("cannot rename the finished type library");
     return 0;
