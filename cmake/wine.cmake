@@ -48,6 +48,8 @@ function(quilmar_add_test_32bit name)
     add_test(NAME ${name} ${ARGN})
   else()
     add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo "${QUILMAR_NO_32BIT}")
-    set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "^SKIPPED: ")
+    # The label puts the reason in CTest's summary too.
+    set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "^SKIPPED: "
+                                            LABELS "skipped: this machine runs no 32-bit programs")
   endif()
 endfunction()
