@@ -1,5 +1,8 @@
 #include "server/error_info.h"
 
+#include <cstddef>
+#include <iterator>
+
 #include "host/failure.h"
 #include "server/member_support.h"
 
@@ -7,12 +10,23 @@ namespace quilmar {
 namespace {
 
 // One object's calls come on its apartment's thread: a failure and the Invoke that reports it
-// meet here.
+// meet here. Plain storage: a thread-local with a destructor would pin the DLL in memory until
+// the thread ends, so that COM could never unload it.
 struct LastFailure {
   HRESULT code = S_OK;
-  Text description;
+  std::size_t length = 0;
+  OLECHAR text[512];  // a longer description is cut
 };
 thread_local LastFailure last;
+
+void remember(HRESULT code, const OLECHAR* text) noexcept {
+  last.code = code;
+  last.length = 0;
+  while (text && text[last.length] && last.length < std::size(last.text)) {
+    last.text[last.length] = text[last.length];
+    ++last.length;
+  }
+}
 
 bool store_interface(REFIID riid) noexcept {
   return IsEqualIID(riid, IID__clsAVLt) || IsEqualIID(riid, IID__clsAVLt2) ||
@@ -26,17 +40,13 @@ bool dictionary_interface(REFIID riid) noexcept {
 }  // namespace
 
 const ErrorSource kStoreErrors = {OLESTR("") QUILMAR_PROG_ID, &IID__clsAVLt, store_interface};
-const ErrorSource kDictionaryErrors = {OLESTR("Quilmar.SortedDictionary"), &IID_ISortedDictionary,
-                                       dictionary_interface};
+const ErrorSource kDictionaryErrors = {OLESTR("") QUILMAR_DICTIONARY_PROG_ID,
+                                       &IID_ISortedDictionary, dictionary_interface};
 
 void set_error_info(const ErrorSource& from, HRESULT code, const Text& description) noexcept {
   const OLECHAR* conventional = failure_description(code);
   const OLECHAR* text = description.empty() ? conventional : description.c_str();
-  try {
-    last = {code, text ? Text(text) : Text()};
-  } catch (...) {
-    last = {};  // without memory for the text, the conventional one will do
-  }
+  remember(code, text);
   post_error_info(from, text);
 }
 
@@ -45,7 +55,7 @@ void forget_failure_description() noexcept {
 }
 
 Text failure_description_for(HRESULT code) {
-  if (last.code == code && !last.description.empty()) return last.description;
+  if (last.code == code && last.length) return Text(last.text, last.length);
   const OLECHAR* conventional = failure_description(code);
   return conventional ? Text(conventional) : Text();
 }
