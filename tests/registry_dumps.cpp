@@ -1,7 +1,8 @@
 // The expected registry states of tests/win32/registry (harness.sh compares the registry with them
 // under Wine), made from the server's registry table: what harness.sh's `reg query /s` of the
 // table's keys shows when the 32-bit file, the 64-bit file or both are registered, as a process of
-// each bitness sees it. Each file's first line says how it is made.
+// each bitness sees it; and roots.txt, the keys harness.sh asks reg for. Each file's first line
+// says how it is made.
 //
 // Usage: quilmar_registry_dumps FOLDER [--write]  (fails when a file differs; --write writes them)
 #include <algorithm>
@@ -69,6 +70,23 @@ void print(std::ostringstream& out, const std::string& path, const Key& key, boo
   for (const auto& [name, child] : key.children) print(out, path + "\\" + name, child, false);
 }
 
+// The table's roots, in the order of their first rows.
+std::vector<std::string> roots_of_table() {
+  std::vector<std::string> roots;
+  for (const auto& row : kRows) {
+    std::string root = root_of(narrow(row.key));
+    replace_all(root, narrow(quilmar::registry::kPlatform), "");
+    if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
+  }
+  return roots;
+}
+
+std::string roots_file() {
+  std::string out = std::string(kHeader) + "\n";
+  for (const std::string& root : roots_of_table()) out += root + "\n";
+  return out;
+}
+
 // REGISTERED: "32", "64" or "3264"; the dump as a process of BITS sees it.
 std::string dump(const std::string& registered, const std::string& bits) {
   std::vector<std::string> roots;
@@ -114,26 +132,28 @@ int main(int argc, char** argv) {
   const bool write = argc == 3;
   const std::pair<const char*, const char*> states[] = {
       {"win32", "32"}, {"win64", "64"}, {"both", "3264"}};
+  std::vector<std::pair<std::string, std::string>> files;  // path, content
+  for (const auto& [state, registered] : states)
+    for (const char* bits : {"32", "64"})
+      files.emplace_back(std::string(argv[1]) + "/" + state + "." + bits + "-bit-view.txt",
+                         dump(registered, bits));
+  files.emplace_back(std::string(argv[1]) + "/roots.txt", roots_file());
   int failed = 0;
-  for (const auto& [state, registered] : states) {
-    for (const char* bits : {"32", "64"}) {
-      const std::string path = std::string(argv[1]) + "/" + state + "." + bits + "-bit-view.txt";
-      const std::string want = dump(registered, bits);
-      if (write) {
-        std::ofstream(path, std::ios::binary) << want;
-        continue;
-      }
-      std::ifstream in(path, std::ios::binary);
-      const std::string have{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-      if (have != want) {
-        std::istringstream a(have), b(want);
-        std::string line_a, line_b;
-        int line = 1;
-        while (std::getline(a, line_a) && std::getline(b, line_b) && line_a == line_b) ++line;
-        std::fprintf(stderr, "%s, line %d, differs from the registry table's\n  %s\n  %s\n",
-                     path.c_str(), line, line_a.c_str(), line_b.c_str());
-        failed = 1;
-      }
+  for (const auto& [path, want] : files) {
+    if (write) {
+      std::ofstream(path, std::ios::binary) << want;
+      continue;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string have{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (have != want) {
+      std::istringstream a(have), b(want);
+      std::string line_a, line_b;
+      int line = 1;
+      while (std::getline(a, line_a) && std::getline(b, line_b) && line_a == line_b) ++line;
+      std::fprintf(stderr, "%s, line %d, differs from the registry table's\n  %s\n  %s\n",
+                   path.c_str(), line, line_a.c_str(), line_b.c_str());
+      failed = 1;
     }
   }
   return failed;

@@ -155,6 +155,8 @@ constexpr std::array<Field, 6> kFields = {{
 }};
 constexpr UINT kRecordIndex = 5;  // the last of version 1.0's six types
 constexpr UINT kInterfaceIndex = 0, kInterface2Index = 6;
+// What 1.2 added, after 1.1's types.
+constexpr UINT kInterface3Index = 8, kDictionaryIndex = 9;
 
 struct RecordLayout {
   std::array<ULONG, kFields.size()> offsets;
@@ -234,7 +236,8 @@ class Writer {
 
   void write() {
     // Created in the order clients see them: interface, class, enumerations, record; then what
-    // version 1.1 added: the second interface and its enumeration.
+    // version 1.1 added: the second interface and its enumeration; then 1.2's: the third
+    // interface, the dictionary's interface and its class.
     create(iface_, "_clsAVLt", TKIND_INTERFACE, IID__clsAVLt);
     create(coclass_, "clsAVLt", TKIND_COCLASS, CLSID_clsAVLt);
     for (size_t i = 0; i < kSeekModeIndex; ++i)
@@ -243,16 +246,20 @@ class Writer {
     create(iface2_, "_clsAVLt2", TKIND_INTERFACE, IID__clsAVLt2);
     create(enums_[kSeekModeIndex], kEnums[kSeekModeIndex].name, TKIND_ENUM,
            kEnums[kSeekModeIndex].guid);
+    create(iface3_, "_clsAVLt3", TKIND_INTERFACE, IID__clsAVLt3);
+    create(dictionary_, "ISortedDictionary", TKIND_INTERFACE, IID_ISortedDictionary);
+    create(dictionary_class_, "SortedDictionary", TKIND_COCLASS, CLSID_SortedDictionary);
 
     for (size_t i = 0; i < kEnums.size(); ++i)
       fill_enum(enums_[i].Get(), kEnumTypeIndex[i], kEnums[i]);
     fill_record();
     fill_interfaces();
-    fill_coclass();
+    fill_coclasses();
 
     // A derived interface is laid out after its base.
     for (ICreateTypeInfo2* info : {iface_.Get(), coclass_.Get(), enums_[0].Get(), enums_[1].Get(),
-                                   enums_[2].Get(), record_.Get(), iface2_.Get(), enums_[3].Get()})
+                                   enums_[2].Get(), record_.Get(), iface2_.Get(), enums_[3].Get(),
+                                   iface3_.Get(), dictionary_.Get(), dictionary_class_.Get()})
       check(info->LayOut(), "LayOut");
     check(lib_->SaveAllChanges(), "SaveAllChanges");
   }
@@ -317,15 +324,22 @@ class Writer {
   }
 
   void fill_interfaces();
-  void fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag, HREFTYPE base);
+  void fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag, HREFTYPE base,
+                      WORD hidden);
   void add_function(ICreateTypeInfo2* iface, UINT type_index, UINT index, UINT vtable_entry,
                     const Member& member, TypeDescs& types);
-  // The newest interface is the default; the older one stays listed for tools that look for it.
-  void fill_coclass() {
-    check(coclass_->AddImplType(0, reference(coclass_.Get(), iface2_.Get())), "AddImplType");
+  // The newest interface is the default; the older ones stay listed, newest first, for tools that
+  // look for them.
+  void fill_coclasses() {
+    UINT index = 0;
+    for (ICreateTypeInfo2* iface : {iface3_.Get(), iface2_.Get(), iface_.Get()})
+      check(coclass_->AddImplType(index++, reference(coclass_.Get(), iface)), "AddImplType");
     check(coclass_->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags");
-    check(coclass_->AddImplType(1, reference(coclass_.Get(), iface_.Get())), "AddImplType");
     check(coclass_->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags");
+    check(dictionary_class_->AddImplType(0, reference(dictionary_class_.Get(), dictionary_.Get())),
+          "AddImplType");
+    check(dictionary_class_->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags");
+    check(dictionary_class_->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags");
   }
 
   const Target& target_;
@@ -336,6 +350,9 @@ class Writer {
   std::array<ComPtr<ICreateTypeInfo2>, kEnums.size()> enums_;  // in the order of kEnums
   ComPtr<ICreateTypeInfo2> record_;
   ComPtr<ICreateTypeInfo2> iface2_;
+  ComPtr<ICreateTypeInfo2> iface3_;
+  ComPtr<ICreateTypeInfo2> dictionary_;
+  ComPtr<ICreateTypeInfo2> dictionary_class_;
 };
 
 // The types of one interface's parameters; kept alive while its descriptions are added. The
@@ -425,25 +442,32 @@ void Writer::fill_interfaces() {
   check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
   ComPtr<ITypeInfo> dispatch;
   check(stdole->GetTypeInfoOfGuid(IID_IDispatch, &dispatch), "GetTypeInfoOfGuid(IDispatch)");
+  // The class's interfaces are hidden, as a class's own interface is; the dictionary's is what
+  // its clients declare variables of.
   fill_interface(iface_.Get(), kInterfaceIndex, Interface::clsAVLt,
-                 reference(iface_.Get(), dispatch.Get()));
+                 reference(iface_.Get(), dispatch.Get()), TYPEFLAG_FHIDDEN);
   fill_interface(iface2_.Get(), kInterface2Index, Interface::clsAVLt2,
-                 reference(iface2_.Get(), iface_.Get()));
+                 reference(iface2_.Get(), iface_.Get()), TYPEFLAG_FHIDDEN);
+  fill_interface(iface3_.Get(), kInterface3Index, Interface::clsAVLt3,
+                 reference(iface3_.Get(), iface2_.Get()), TYPEFLAG_FHIDDEN);
+  fill_interface(dictionary_.Get(), kDictionaryIndex, Interface::ISortedDictionary,
+                 reference(dictionary_.Get(), dispatch.Get()), 0);
 }
 
-void Writer::fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag,
-                            HREFTYPE base) {
+void Writer::fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag, HREFTYPE base,
+                            WORD hidden) {
   check(iface->AddImplType(0, base), "AddImplType");
-  check(iface->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
+  check(iface->SetTypeFlags(hidden | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
         "SetTypeFlags");
   TypeDescs types(iface, enums_);
   // A row's entry follows those of every row before it: an interface derived from another
   // continues its base's table.
+  const auto table = quilmar::members::table_of(tag);
   UINT index = 0;
-  for (UINT row = 0; row < std::size(kMembers); ++row)
-    if (kMembers[row].iface == tag)
-      add_function(iface, type_index, index++, kInheritedEntries + row, kMembers[row], types);
+  for (UINT row = 0; row < table.size(); ++row)
+    if (table[row].iface == tag)
+      add_function(iface, type_index, index++, kInheritedEntries + row, table[row], types);
 }
 
 void Writer::add_function(ICreateTypeInfo2* iface, UINT type_index, UINT index, UINT vtable_entry,
@@ -534,15 +558,18 @@ struct TableSize {
   UINT type_index;
   Interface tag;
 };
-constexpr std::array<TableSize, 2> kTables = {{
+constexpr std::array<TableSize, 4> kTables = {{
     {kInterfaceIndex, Interface::clsAVLt},
     {kInterface2Index, Interface::clsAVLt2},
+    {kInterface3Index, Interface::clsAVLt3},
+    {kDictionaryIndex, Interface::ISortedDictionary},
 }};
 
 ULONG table_size(const Target& target, Interface tag) {
+  const auto table = quilmar::members::table_of(tag);
   UINT end = 0;
-  for (UINT row = 0; row < std::size(kMembers); ++row)
-    if (kMembers[row].iface == tag) end = row + 1;
+  for (UINT row = 0; row < table.size(); ++row)
+    if (table[row].iface == tag) end = row + 1;
   return (kInheritedEntries + end) * target.pointer;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 
 #include "quilmar/quilmar.h"
 
@@ -237,6 +238,13 @@ inline constexpr Member kDictionaryMembers[] = {
      {"Descending", Kind::variant, Default::missing}}}, kByValue},
 };
 // clang-format on
+
+// The table holding an interface's rows; its vtable entries follow IDispatch's in that table's
+// order, a derived interface's after its base's.
+constexpr std::span<const Member> table_of(Interface tag) {
+  if (tag == Interface::ISortedDictionary) return kDictionaryMembers;
+  return kMembers;
+}
 
 }  // namespace members
 }  // namespace quilmar

@@ -34,14 +34,6 @@ struct Row {
   std::wstring data;
 };
 
-// The class's key that names the file, as the table writes it.
-std::wstring class_server_key() {
-  for (const registry::Row& row : registry::kRows)
-    if (row.part == registry::Part::class_view && std::wstring_view(row.data) == registry::kFile)
-      return row.key;
-  throw std::logic_error("the registry table names no file for the class");
-}
-
 // The table's rows of one part, for the file at this path.
 std::vector<Row> rows_of(registry::Part part, const std::wstring& path) {
   std::vector<Row> rows;
@@ -58,9 +50,28 @@ std::vector<Row> class_rows(const std::wstring& path) {
   return rows_of(registry::Part::class_view, path);
 }
 
-// The programmatic identifier's keys, shared by both views.
+// The programmatic identifiers' keys, shared by both views.
 std::vector<Row> prog_id_rows() {
   return rows_of(registry::Part::prog_id, std::wstring());
+}
+
+// One class's identifier keys, and the class's key that names the file, as the table writes them.
+struct ProgId {
+  std::vector<Row> rows;
+  std::wstring server_key;
+};
+std::vector<ProgId> prog_ids() {
+  constexpr std::wstring_view clsid_child = L"\\CLSID";
+  std::vector<ProgId> ids;
+  for (const Row& row : prog_id_rows()) {
+    if (!row.key.ends_with(clsid_child)) continue;
+    const std::wstring name = row.key.substr(0, row.key.size() - clsid_child.size());
+    ProgId id{{}, L"CLSID\\" + row.data + L"\\InprocServer32"};
+    for (const Row& other : prog_id_rows())
+      if (other.key == name || other.key.starts_with(name + L"\\")) id.rows.push_back(other);
+    ids.push_back(std::move(id));
+  }
+  return ids;
 }
 
 class Key {
@@ -98,7 +109,7 @@ bool key_exists(const std::wstring& name, REGSAM view = 0) {
          ERROR_SUCCESS;
 }
 
-using registry::kEarlierLibVersion;
+using registry::kEarlierLibVersions;
 using registry::kLibVersion;
 using registry::LibVersion;
 
@@ -204,32 +215,40 @@ HRESULT register_type_library(const std::wstring& path) {
     hr = status_of(write_row(row));
     if (FAILED(hr)) return hr;
   }
-  // An earlier build of this same file registered it as 1.0: the new build takes its place, as
-  // an upgrade does. A 1.0 entry naming another file stays that file's.
-  if (same_file(registered_file(type_library_file_key(kEarlierLibVersion, kOwnPlatform)), path))
-    return delete_entry(kEarlierLibVersion);
+  // An earlier build of this same file registered an earlier version: the new build takes its
+  // place, as an upgrade does. An earlier entry naming another file stays that file's.
+  for (const LibVersion earlier : kEarlierLibVersions) {
+    if (!same_file(registered_file(type_library_file_key(earlier, kOwnPlatform)), path)) continue;
+    hr = delete_entry(earlier);
+    if (FAILED(hr)) return hr;
+  }
   return S_OK;
 }
 
-// This file's entry, and a 1.0 entry that an earlier build of this same file left: a 1.0 entry
-// naming another file belongs to that file.
+// This file's entry, and the earlier versions' entries that earlier builds of this same file
+// left: an earlier entry naming another file belongs to that file.
 HRESULT unregister_type_library(const std::wstring& path) {
   const bool current = key_exists(type_library_file_key(kLibVersion, kOwnPlatform));
-  const std::wstring earlier_key = type_library_file_key(kEarlierLibVersion, kOwnPlatform);
-  const bool earlier = same_file(registered_file(earlier_key), path);
+  std::vector<LibVersion> own_earlier;
   // UnRegisterTypeLib also removes the interfaces' entries, which every other entry of the
-  // library still needs (the other bitness's file, another file's 1.0): while there is one, only
-  // this file's own entries go.
-  const bool others = key_exists(type_library_file_key(kLibVersion, kOtherPlatform)) ||
-                      key_exists(type_library_file_key(kEarlierLibVersion, kOtherPlatform)) ||
-                      (!earlier && key_exists(earlier_key));
+  // library still needs (the other bitness's file, another file's earlier version): while there
+  // is one, only this file's own entries go.
+  bool others = key_exists(type_library_file_key(kLibVersion, kOtherPlatform));
+  for (const LibVersion earlier : kEarlierLibVersions) {
+    const std::wstring key = type_library_file_key(earlier, kOwnPlatform);
+    if (same_file(registered_file(key), path))
+      own_earlier.push_back(earlier);
+    else if (key_exists(key))
+      others = true;
+    if (key_exists(type_library_file_key(earlier, kOtherPlatform))) others = true;
+  }
   const auto unregister = [others](LibVersion version) {
     return others ? delete_entry(version)
                   : UnRegisterTypeLib(LIBID_Quilmar, version.major, version.minor, 0, kOwnPlatform);
   };
   HRESULT first = current ? unregister(kLibVersion) : S_OK;
-  if (earlier) {
-    const HRESULT hr = unregister(kEarlierLibVersion);
+  for (const LibVersion earlier : own_earlier) {
+    const HRESULT hr = unregister(earlier);
     if (SUCCEEDED(first)) first = hr;
   }
   return first;
@@ -263,10 +282,12 @@ HRESULT unregister_server() noexcept try {
   HRESULT first = unregister_type_library(module_path());
   const HRESULT classes = delete_keys(class_rows(std::wstring()));
   if (SUCCEEDED(first)) first = classes;
-  // The other view still leading to a file keeps the shared identifier. Where there is no other
-  // view (32-bit Windows) the flag is ignored and this view's class key, just deleted, is seen.
-  if (!key_exists(class_server_key(), kOtherView)) {
-    const HRESULT prog_id = delete_keys(prog_id_rows());
+  // The other view still leading a class to a file keeps its shared identifier (an earlier
+  // version there has the first class only). Where there is no other view (32-bit Windows) the
+  // flag is ignored and this view's class key, just deleted, is seen.
+  for (const ProgId& id : prog_ids()) {
+    if (key_exists(id.server_key, kOtherView)) continue;
+    const HRESULT prog_id = delete_keys(id.rows);
     if (SUCCEEDED(first)) first = prog_id;
   }
   return first;

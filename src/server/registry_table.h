@@ -25,13 +25,13 @@ struct Row {
   const wchar_t* data;
 };
 
-// The type library's version; earlier builds of the file registered 1.0, which its
-// unregistration also takes back.
+// The type library's version; earlier builds of the file registered 1.0 and 1.1, which its
+// registration replaces and its unregistration also takes back.
 struct LibVersion {
   unsigned short major, minor;
 };
-inline constexpr LibVersion kLibVersion{QUILMAR_TYPELIB_MAJOR, QUILMAR_TYPELIB_MINOR},
-    kEarlierLibVersion{1, 0};
+inline constexpr LibVersion kLibVersion{QUILMAR_TYPELIB_MAJOR, QUILMAR_TYPELIB_MINOR};
+inline constexpr LibVersion kEarlierLibVersions[] = {{1, 0}, {1, 1}};
 // Registration spells the version in hex; the rows below spell it in decimal, the same up to 9.
 static_assert(kLibVersion.major < 10 && kLibVersion.minor < 10, "spell the version in hex below");
 
@@ -39,8 +39,9 @@ static_assert(kLibVersion.major < 10 && kLibVersion.minor < 10, "spell the versi
 inline constexpr wchar_t kFile[] = L"@FILE@";
 inline constexpr wchar_t kPlatform[] = QUILMAR_PLATFORM;
 
-// The class's programmatic identifier, also the source its errors name.
+// The classes' programmatic identifiers, also the sources their errors name.
 #define QUILMAR_PROG_ID "Quilmar.clsAVLt"
+#define QUILMAR_DICTIONARY_PROG_ID "Quilmar.SortedDictionary"
 
 #define QUILMAR_TEXT_OF(x) #x
 #define QUILMAR_TEXT(x) QUILMAR_TEXT_OF(x)
@@ -48,6 +49,9 @@ inline constexpr wchar_t kPlatform[] = QUILMAR_PLATFORM;
 #define QUILMAR_LIBID L"{24CECA7A-C296-403C-8BAE-D3A4E486F939}"
 #define QUILMAR_IID L"{6B639371-3311-4051-9729-7342867E85BE}"
 #define QUILMAR_IID2 L"{2D32EEC9-3BB4-4F84-9D66-28170A901383}"
+#define QUILMAR_IID3 L"{5DCFA88F-649B-479F-A576-C5B2CA6AFF79}"
+#define QUILMAR_DICTIONARY_IID L"{51BC1C64-2477-4D18-9504-E209178783FC}"
+#define QUILMAR_DICTIONARY_CLSID L"{64EF2008-3236-43DC-A850-853D6F82EADB}"
 #define QUILMAR_LIB_VERSION \
   L"" QUILMAR_TEXT(QUILMAR_TYPELIB_MAJOR) "." QUILMAR_TEXT(QUILMAR_TYPELIB_MINOR)
 #define QUILMAR_MARSHALLER L"{00020424-0000-0000-C000-000000000046}"
@@ -79,7 +83,9 @@ constexpr bool is_text_of(const wchar_t* text, const GUID& id) {
 }
 static_assert(is_text_of(QUILMAR_CLSID, CLSID_clsAVLt) &&
               is_text_of(QUILMAR_LIBID, LIBID_Quilmar) && is_text_of(QUILMAR_IID, IID__clsAVLt) &&
-              is_text_of(QUILMAR_IID2, IID__clsAVLt2));
+              is_text_of(QUILMAR_IID2, IID__clsAVLt2) && is_text_of(QUILMAR_IID3, IID__clsAVLt3) &&
+              is_text_of(QUILMAR_DICTIONARY_IID, IID_ISortedDictionary) &&
+              is_text_of(QUILMAR_DICTIONARY_CLSID, CLSID_SortedDictionary));
 
 // The type library's key, whose children are per version, as registration also reaches it for
 // other versions; under a version, each platform's file has its entry.
@@ -89,6 +95,7 @@ inline constexpr wchar_t kLibraryKey[] = QUILMAR_LIBRARY_KEY;
 inline constexpr wchar_t kFileEntry[] = QUILMAR_FILE_ENTRY;
 #define QUILMAR_LIB_KEY QUILMAR_LIBRARY_KEY L"\\" QUILMAR_LIB_VERSION
 #define QUILMAR_CLASS_KEY L"CLSID\\" QUILMAR_CLSID
+#define QUILMAR_DICTIONARY_KEY L"CLSID\\" QUILMAR_DICTIONARY_CLSID
 // An interface that calls between apartments reach through the type library's marshaller.
 // clang-format off
 #define QUILMAR_INTERFACE(iid, name)                                                            \
@@ -106,8 +113,16 @@ inline constexpr Row kRows[] = {
     {Part::class_view, QUILMAR_CLASS_KEY L"\\ProgID", nullptr, L"" QUILMAR_PROG_ID},
     {Part::class_view, QUILMAR_CLASS_KEY L"\\TypeLib", nullptr, QUILMAR_LIBID},
     {Part::class_view, QUILMAR_CLASS_KEY L"\\VERSION", nullptr, QUILMAR_LIB_VERSION},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY, nullptr, L"" QUILMAR_DICTIONARY_PROG_ID},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY L"\\InprocServer32", nullptr, kFile},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY L"\\ProgID", nullptr, L"" QUILMAR_DICTIONARY_PROG_ID},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY L"\\TypeLib", nullptr, QUILMAR_LIBID},
+    {Part::class_view, QUILMAR_DICTIONARY_KEY L"\\VERSION", nullptr, QUILMAR_LIB_VERSION},
     {Part::prog_id, L"" QUILMAR_PROG_ID, nullptr, L"" QUILMAR_PROG_ID},
     {Part::prog_id, L"" QUILMAR_PROG_ID L"\\CLSID", nullptr, QUILMAR_CLSID},
+    {Part::prog_id, L"" QUILMAR_DICTIONARY_PROG_ID, nullptr, L"" QUILMAR_DICTIONARY_PROG_ID},
+    {Part::prog_id, L"" QUILMAR_DICTIONARY_PROG_ID L"\\CLSID", nullptr, QUILMAR_DICTIONARY_CLSID},
     {Part::type_library, QUILMAR_LIB_KEY, nullptr, L"Quilmar"},
     {Part::type_library, QUILMAR_LIB_KEY QUILMAR_FILE_ENTRY, nullptr, kFile},
     {Part::type_library, QUILMAR_LIB_KEY L"\\HELPDIR", nullptr, L""},
@@ -115,10 +130,16 @@ inline constexpr Row kRows[] = {
     {Part::server_typelib, QUILMAR_LIB_KEY L"\\FLAGS", nullptr, L"0"},
     QUILMAR_INTERFACE(QUILMAR_IID, L"_clsAVLt"),
     QUILMAR_INTERFACE(QUILMAR_IID2, L"_clsAVLt2"),
+    QUILMAR_INTERFACE(QUILMAR_IID3, L"_clsAVLt3"),
+    QUILMAR_INTERFACE(QUILMAR_DICTIONARY_IID, L"ISortedDictionary"),
 };
 
 #undef QUILMAR_INTERFACE
 #undef QUILMAR_CLASS_KEY
+#undef QUILMAR_DICTIONARY_KEY
+#undef QUILMAR_DICTIONARY_CLSID
+#undef QUILMAR_DICTIONARY_IID
+#undef QUILMAR_IID3
 #undef QUILMAR_LIB_KEY
 #undef QUILMAR_LIBRARY_KEY
 #undef QUILMAR_FILE_ENTRY

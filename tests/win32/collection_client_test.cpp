@@ -100,17 +100,17 @@ TEST_F(Collection, OneObjectAnswersForBothInterfacesAndDescribesTheNewOne) {
   Ref<IEnumVARIANT> not_here;
   EXPECT_EQ(store_->QueryInterface(IID_IEnumVARIANT, not_here.out()), E_NOINTERFACE);
 
-  // Early-bound tools ask IDispatch for the description: _clsAVLt2's, with both interfaces'
-  // members.
+  // Early-bound tools ask IDispatch for the description: the newest interface's, with every
+  // interface's members.
   Ref<ITypeInfo> info;
   ASSERT_EQ(store_->GetTypeInfo(0, 0, reinterpret_cast<ITypeInfo**>(info.out())), S_OK);
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-  EXPECT_TRUE(IsEqualIID(attr->guid, IID__clsAVLt2));
+  EXPECT_TRUE(IsEqualIID(attr->guid, IID__clsAVLt3));
   info->ReleaseTypeAttr(attr);
-  const wchar_t* names[] = {L"Find", L"Read", L"Item"};
-  const MEMBERID want[] = {0x60040003, 0x60030005, DISPID_VALUE};
-  for (int i = 0; i < 3; ++i) {
+  const wchar_t* names[] = {L"Find", L"Read", L"Item", L"KeyAt"};
+  const MEMBERID want[] = {0x60040003, 0x60030005, DISPID_VALUE, 0x6004000B};
+  for (int i = 0; i < 4; ++i) {
     MEMBERID id = 1;
     EXPECT_EQ(info->GetIDsOfNames(const_cast<LPOLESTR*>(&names[i]), 1, &id), S_OK);
     EXPECT_EQ(id, want[i]) << names[i];
@@ -164,12 +164,13 @@ TEST_F(Collection, FailuresAreStatusCodesAndLeaveTheStoreAsItWas) {
   EXPECT_EQ(found.v.vt, VT_EMPTY);
   EXPECT_EQ(count(), 4);
 
-  // A refused Alloc leaves an object without a table: no room, reported without a box.
-  FLOAT refused = -1;
-  VARIANT_BOOL built = VARIANT_TRUE;
-  ASSERT_EQ(store_->Alloc(&refused, &built), S_OK);
-  EXPECT_EQ(built, VARIANT_FALSE);
-  EXPECT_EQ(put(40, L"x"), kOutOfMemory);
+  // A full table that cannot grow (a fractional size's): no room, reported without a box.
+  FLOAT one_slot = 0.4f;
+  VARIANT_BOOL built = VARIANT_FALSE;
+  ASSERT_EQ(store_->Alloc(&one_slot, &built), S_OK);
+  EXPECT_EQ(built, VARIANT_TRUE);
+  EXPECT_EQ(put(40, L"x"), S_OK);
+  EXPECT_EQ(put(41, L"x"), kOutOfMemory);
   Ref<IErrorInfo> info;
   ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(info.out())), S_OK);
   BSTR description = nullptr;

@@ -95,21 +95,20 @@ system_program() {
   if [ "$1" = 64 ]; then echo "C:\\windows\\system32\\$2"; else echo "C:\\windows\\syswow64\\$2"; fi
 }
 
-# The registry under each of our roots as lines "key|name|type|data" (a key alone: "key"), as a
-# process of the given bitness (32 or 64, in a 64-bit prefix) sees it; without one, as reg does.
+# The registry under each of our roots (EXPECTED/roots.txt) as lines "key|name|type|data" (a key
+# alone: "key"), as a process of the given bitness (32 or 64, in a 64-bit prefix) sees it; without
+# one, as reg does.
 # (Wine's reg /reg:32 does not find the keys that both views share.) A root that is not there
 # adds nothing; reg failing in any other way ends the test.
 registry_dump() {
-  local root reg=reg
-  [ -z "${1:-}" ] || reg="$(system_program "$1" reg.exe)"
-  for root in 'CLSID\{1B489C75-85E8-4326-B849-E3ECEA4207BB}' 'Quilmar.clsAVLt' \
-      'TypeLib\{24CECA7A-C296-403C-8BAE-D3A4E486F939}' \
-      'Interface\{6B639371-3311-4051-9729-7342867E85BE}' \
-      'Interface\{2D32EEC9-3BB4-4F84-9D66-28170A901383}'; do
+  local expected="$1" root reg=reg
+  [ -z "${2:-}" ] || reg="$(system_program "$2" reg.exe)"
+  while IFS= read -r root; do
+    [ "${root:0:1}" != "#" ] || continue
     reg_query "$reg" "HKEY_CLASSES_ROOT\\$root" /s
     awk -F '    ' '/^HKEY/ {key = $0; print key; next}
                    /^    / {print key "|" $2 "|" $3 "|" $4}' <<<"$wine_out"
-  done
+  done <"$expected/roots.txt"
 }
 
 # REG query KEY [OPTIONS], REG being the reg program to run; the answer in $wine_out, empty when
@@ -137,11 +136,11 @@ expected_state() {
   printf '%s\n' "${text//@DLL64@/"${dll64:-}"}"
 }
 
-# Compares the registry, as registry_dump [BITS] reads it, with the state EXPECTED/NAME.
+# Compares the registry, as registry_dump EXPECTED [BITS] reads it, with the state EXPECTED/NAME.
 expect_registry() {
   local what="$1" expected="$2" name="$3" bits="${4:-}" got want
   want="$(expected_state "$expected" "$name")"
-  got="$(registry_dump $bits)" || { fail "$what: the registry could not be read"; return 0; }
+  got="$(registry_dump "$expected" $bits)" || { fail "$what: the registry could not be read"; return 0; }
   diff -u <(printf '%s\n' "$want") <(printf '%s\n' "$got") || fail "$what"
 }
 
