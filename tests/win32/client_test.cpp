@@ -433,11 +433,3 @@ TEST(Unload, DllCanUnloadNowFollowsObjectsAndLocks) {
 
 }  // namespace
 }  // namespace quilmar::test
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  return result;
-}
