@@ -313,14 +313,8 @@ TEST(Client, CallsFromASecondApartmentGoThroughMarshalling) {
   Apartment a;
   a.original = store.get();
   ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID__clsAVLt, store.get(), &a.stream), S_OK);
-  HANDLE thread = CreateThread(nullptr, 0, second_apartment, &a, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
   // The calls arrive as messages on this thread, the object's own.
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  CloseHandle(thread);
+  EXPECT_TRUE(run_pumping(second_apartment, &a)) << "the other thread did not finish";
   EXPECT_TRUE(a.through_proxy);
   EXPECT_EQ(a.insert, S_OK);
   EXPECT_EQ(a.count, S_OK);

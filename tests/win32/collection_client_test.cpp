@@ -405,17 +405,8 @@ TEST_F(Collection, FindAndItemFromAnotherApartmentGoThroughTheMarshaller) {
   OtherApartment a;
   a.original = store_.get();
   ASSERT_EQ(table->RegisterInterfaceInGlobal(store_.get(), IID__clsAVLt2, &a.cookie), S_OK);
-  HANDLE thread = CreateThread(nullptr, 0, call_from_another_apartment, &a, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
   // The calls arrive as messages on this thread, the object's own.
-  DWORD waited;
-  while ((waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT)) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the other thread did not finish";
-  CloseHandle(thread);
+  EXPECT_TRUE(run_pumping(call_from_another_apartment, &a)) << "the other thread did not finish";
   EXPECT_EQ(table->RevokeInterfaceFromGlobal(a.cookie), S_OK);
 
   EXPECT_TRUE(a.through_proxy);

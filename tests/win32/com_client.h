@@ -60,4 +60,20 @@ struct Var {
   }
 };
 
+// Runs `body(param)` on a new thread and dispatches this thread's messages until it ends: calls it
+// makes through a proxy to an object of this apartment arrive here as messages. False when it
+// had not ended after 30 seconds.
+inline bool run_pumping(LPTHREAD_START_ROUTINE body, void* param) {
+  HANDLE thread = CreateThread(nullptr, 0, body, param, 0, nullptr);
+  if (!thread) return false;
+  DWORD waited;
+  while ((waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT)) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  CloseHandle(thread);
+  return waited == WAIT_OBJECT_0;
+}
+
 }  // namespace quilmar::test

@@ -316,16 +316,7 @@ TEST_F(Dictionary, NewInterfacesFromAnotherApartment) {
   ASSERT_EQ(table->RegisterInterfaceInGlobal(store.get(), IID__clsAVLt3, &a.store_cookie), S_OK);
   ASSERT_EQ(table->RegisterInterfaceInGlobal(dict_.get(), IID_ISortedDictionary, &a.dict_cookie),
             S_OK);
-  HANDLE thread = CreateThread(nullptr, 0, call_from_another_apartment, &a, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  DWORD waited;
-  while ((waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT)) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the other thread did not finish";
-  CloseHandle(thread);
+  EXPECT_TRUE(run_pumping(call_from_another_apartment, &a)) << "the other thread did not finish";
   EXPECT_EQ(table->RevokeInterfaceFromGlobal(a.store_cookie), S_OK);
   EXPECT_EQ(table->RevokeInterfaceFromGlobal(a.dict_cookie), S_OK);
   EXPECT_EQ(a.key_status, S_OK);

@@ -23,6 +23,7 @@ static_assert(!Defined<_clsAVLt2>::value, "built against today's quilmar.h, not 
 namespace {
 
 using quilmar::test::Ref;
+using quilmar::test::run_pumping;
 using quilmar::test::Var;
 
 void create(Ref<_clsAVLt>& store) {
@@ -151,16 +152,7 @@ TEST(OldClient, CallsFromASecondApartmentGoThroughMarshalling) {
   Apartment a;
   a.original = store.get();
   ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID__clsAVLt, store.get(), &a.stream), S_OK);
-  HANDLE thread = CreateThread(nullptr, 0, second_apartment, &a, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  DWORD waited;
-  while ((waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT)) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the other thread did not finish";
-  CloseHandle(thread);
+  EXPECT_TRUE(run_pumping(second_apartment, &a)) << "the other thread did not finish";
   EXPECT_TRUE(a.through_proxy);
   EXPECT_EQ(a.keys, 4);
   EXPECT_EQ(a.version, L"Ver1.06");
@@ -170,11 +162,3 @@ TEST(OldClient, CallsFromASecondApartmentGoThroughMarshalling) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  return result;
-}
