@@ -102,7 +102,8 @@ Function Played(dict)
   lines = lines & "|Count after removing each in For Each: " & dict.Count
   dict.Add "a", 1
   dict.RemoveAll
-  lines = lines & "|RemoveAll: " & dict.Count & " " & UBound(dict.Keys()) & " " & UBound(dict.Items())
+  lines = lines & "|RemoveAll: " & dict.Count & " " & UBound(dict.Keys()) & " " & _
+          UBound(dict.Items())
   dict.CompareMode = 1
   dict.Add "x", 1
   On Error Resume Next

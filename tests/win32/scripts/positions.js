@@ -94,11 +94,13 @@ var loads = [[function () { u.Load(["b", null]); }, 5, "Load([\"b\", null])"],
              [function () { u.Load(grid, 0); }, 5, "Load(grid, 0): below its bounds"],
              [function () { u.Load(["b"], 0); }, 5, "Load([\"b\"], 0)"]];
 for (var i = 0; i < loads.length; ++i) checkEq(errorOf(loads[i][0]), loads[i][1], loads[i][2]);
+var description = "no error";
 try {
   u.Load(["b", "c", null]);
 } catch (e) {
-  checkEq(e.description, "Invalid procedure call or argument (row 2)", "the row in the description");
+  description = e.description;
 }
+checkEq(description, "Invalid procedure call or argument (row 2)", "the row in the description");
 checkEq(pairs(u), "A=apple F=fig K=kiwi P=pear", "the store after Load's refusals");
 
 // ToArray: 2-D, 1-based; VBArray flattens it a column at a time.

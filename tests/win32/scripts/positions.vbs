@@ -146,7 +146,8 @@ CheckEq u.Load(Array("pear", "apple", "", Empty, "fig")), 3, "Load(1-D)"
 CheckEq Pairs(u), "apple= fig= pear=", "Load(1-D): the pairs"
 For Each c In Array(Array(Empty, Empty, "apple=2 fig=1 pear=0"), _
                     Array(1, Empty, "3=0 5=2 7=1"), Array(1, 0, "3=pear 5=apple 7=fig"), _
-                    Array("1", 0.2, "3=pear 5=apple 7=fig"), Array(Empty, 1, "apple=5 fig=7 pear=3"))
+                    Array("1", 0.2, "3=pear 5=apple 7=fig"), _
+                    Array(Empty, 1, "apple=5 fig=7 pear=3"))
   Set u = CreateObject("Quilmar.clsAVLt")
   If IsEmpty(c(0)) And IsEmpty(c(1)) Then
     got = u.Load(m)
@@ -170,10 +171,12 @@ CheckEq u.Load((m)), 3, "Load of an array passed by value"
 Set u = Filled()
 On Error Resume Next
 got = u.Load(Array("b", Null, "a"))
-CheckEq Err.Description, "Invalid procedure call or argument (row 1)", "Load of Null: Err.Description"
+CheckEq Err.Description, "Invalid procedure call or argument (row 1)", _
+        "Load of Null: Err.Description"
 CheckErr 5, "Load of Null"
 got = u.Load(Array("b", "c", obj))
-CheckEq Err.Description, "Invalid procedure call or argument (row 2)", "Load of an object: Err.Description"
+CheckEq Err.Description, "Invalid procedure call or argument (row 2)", _
+        "Load of an object: Err.Description"
 CheckErr 5, "Load of an object"
 For Each c In Array(Array("x", Empty, 13), Array(5, Empty, 13), Array(cube, Empty, 5), _
                     Array(m, 2, 5), Array(m, -1, 5), Array(Array(1, 2), 0, 5), Array(m, "x", 13), _
@@ -202,7 +205,8 @@ a = p.ToArray()
 CheckEq TypeName(a), "Variant()", "ToArray(): TypeName"
 CheckEq LBound(a, 1) & " " & UBound(a, 1) & " " & LBound(a, 2) & " " & UBound(a, 2), "1 4 1 2", _
         "ToArray(): the bounds"
-CheckEq a(1, 1) & " " & a(1, 2) & " " & a(4, 1) & " " & a(4, 2), "apple A pear P", "ToArray(): cells"
+CheckEq a(1, 1) & " " & a(1, 2) & " " & a(4, 1) & " " & a(4, 2), "apple A pear P", _
+        "ToArray(): cells"
 For Each c In Array(Array("b", "l", "fig kiwi"), Array(Empty, "b", "apple"), _
                     Array("g", Empty, "kiwi pear"), Array("q", "z", ""))
   If IsEmpty(c(0)) Then
