@@ -3,7 +3,7 @@
 ' sorted_dictionary.vbs prints each name with its total, from A to Z:
 '   Brown 11 / Jones 7 / Smith, J. 12 / Taylor 5
 Option Explicit
-Const vbTextCompare = 1
+' vbTextCompare is VBScript's own constant: declaring it again is an error that stops the script.
 
 Dim data(5, 1), d, r, k
 data(0, 0) = "Taylor" : data(0, 1) = 5

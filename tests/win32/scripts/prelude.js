@@ -29,12 +29,19 @@ function checkEq(actual, expected, what) {
 }
 
 // The VB error number of what a call threw ("none" when it threw nothing): the low word of the
-// exception's number, whose high word says it came from a VB-style error.
+// exception's number, whose high word says it came from a VB-style error. An argument that does
+// not convert is refused by Invoke itself with its standard status, which Windows' JScript turns
+// into the VB number as VBScript does; Wine 8's passes the status through, so it is turned here.
+var dispatchErrors = {};
+dispatchErrors[0x80020005 | 0] = 13;  // DISP_E_TYPEMISMATCH: type mismatch
+dispatchErrors[0x8002000A | 0] = 6;   // DISP_E_OVERFLOW: overflow
+dispatchErrors[0x8002000E | 0] = 450; // DISP_E_BADPARAMCOUNT: wrong number of arguments
 function errorOf(call) {
   try {
     call();
   } catch (e) {
-    return (e.number >>> 16) == 0x800A ? e.number & 0xFFFF : "number " + e.number;
+    if ((e.number >>> 16) == 0x800A) return e.number & 0xFFFF;
+    return dispatchErrors[e.number] || "number " + e.number;
   }
   return "none";
 }

@@ -13,7 +13,9 @@ checks = 0
 failures = 0
 
 Function Shown(v)
-  If IsEmpty(v) Then
+  If IsObject(v) Or IsArray(v) Then
+    Shown = TypeName(v)  ' an object's default member may need arguments
+  ElseIf IsEmpty(v) Then
     Shown = "Empty"
   ElseIf IsNull(v) Then
     Shown = "Null"
