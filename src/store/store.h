@@ -14,6 +14,8 @@
 //      and the old table in use.
 //   I7 positions: beside each record, the number of nodes in its subtree (0 for a free slot), from
 //      which a node's 0-based position in key order follows.
+//   I8 caches: the tree remembers the node of the biggest key; once the table keeps prefix keys,
+//      each node holding a text has its text's prefix key beside its record.
 //
 // Where each part lives: the tree's walks, links and rebalancing in tree.h (tree.cpp,
 // balance.cpp); below the Store's public members, each group names its file; the enumerator
@@ -168,6 +170,8 @@ class Store {
   float alloc_size() const noexcept { return alloc_size_; }
   float current_index() const noexcept { return current_index_; }
   MODEVAL read_mode() const noexcept { return read_mode_; }
+  Slot last_node() const noexcept { return tree_.last(); }
+  bool prefixes_hold() const { return tree_.prefixes_hold(); }
 
  private:
   // A growth of the table that could not be had, or a full table; the warning shows the size.

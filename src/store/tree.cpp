@@ -1,7 +1,10 @@
 // The tree's walks and its structural changes, each guarded against cycles.
 #include "store/tree.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "host/text_case.h"
 
 namespace quilmar {
 
@@ -31,22 +34,97 @@ Slot Tree::next(Slot n, Side side) const {
   }
 }
 
+namespace {
+
+// The text a Variant holds, references read through; null for any other kind.
+const BSTR* text_of(const VARIANT& key) noexcept {
+  const VARIANT& r = read_through(key);
+  if (r.vt == VT_BSTR) return &r.bstrVal;
+  return r.vt == (VT_BYREF | VT_BSTR) ? r.pbstrVal : nullptr;
+}
+
+}  // namespace
+
+Tree::Probe Tree::probe(const VARIANT& key) const noexcept {
+  const BSTR* text = table_.has_prefixes() ? text_of(key) : nullptr;
+  if (!text) return {key, false, 0};
+  BSTR chars;
+  std::memcpy(&chars, text, sizeof chars);  // a record's Variant is aligned to 4 bytes only
+  return {key, true, text_prefix_key(chars, SysStringLen(chars), order_.ignore_case)};
+}
+
+void Tree::key_written(Slot slot) noexcept {
+  if (!table_.has_prefixes()) return;
+  const VARIANT& key = table_[static_cast<std::size_t>(slot)].Data;
+  if (key.vt != VT_BSTR) return;
+  BSTR chars;
+  std::memcpy(&chars, &key.bstrVal, sizeof chars);
+  table_.prefix(static_cast<std::size_t>(slot)) =
+      text_prefix_key(chars, SysStringLen(chars), order_.ignore_case);
+}
+
+void Tree::prepare_prefixes(const VARIANT& key) noexcept {
+  if (table_.has_prefixes() || !text_of(key) || !table_.keep_prefixes()) return;
+  const auto n = std::min(static_cast<std::size_t>(count_), table_.built());
+  for (std::size_t i = 0; i < n; ++i) key_written(static_cast<Slot>(i));
+}
+
+bool Tree::prefixes_hold() const {
+  if (!table_.has_prefixes()) return true;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+    const VARIANT& key = table_[i].Data;
+    if (key.vt != VT_BSTR) continue;
+    BSTR chars;
+    std::memcpy(&chars, &key.bstrVal, sizeof chars);
+    if (table_.prefix(i) != text_prefix_key(chars, SysStringLen(chars), order_.ignore_case))
+      return false;
+  }
+  return true;
+}
+
 Slot Tree::bound(const VARIANT& key, Side toward, bool inclusive) const {
   if (empty()) return nil;
+  const Probe p = probe(key);
   const Order beyond = toward == Side::big ? Order::less : Order::greater;
   Slot found = nil;
   Guard guard = this->guard();
+  at(kTop);
   for (Slot n = kTop; n != nil; guard.step()) {
-    const AVLtree& node = at(n);
-    // The compare of a text waits on the text's memory; the next level's record loads meanwhile.
-    prefetch(child(node, Side::small));
-    prefetch(child(node, Side::big));
-    const Order order = order_(key, node.Data);
+    const AVLtree& node = record(n);
+    // The compare of a text may wait on the text's memory; the next level loads meanwhile.
+    prefetch_children(p, node);
+    const Order order = order_at(p, n, node);
     if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);  // only a damaged table gets here
     const bool qualifies = order == beyond || (inclusive && order == Order::equal);
     if (qualifies) found = n;
-    n = child(node, qualifies ? opposite(toward) : toward);
+    n = down(node, qualifies ? opposite(toward) : toward);
   }
+  return found;
+}
+
+Slot Tree::lower_bound_ranked(const VARIANT& key, std::size_t* index) const {
+  if (empty()) return nil;
+  const Probe p = probe(key);
+  Slot found = nil;
+  std::size_t before = 0, before_found = 0;  // nodes known to come before the subtree walked
+  Guard guard = this->guard();
+  at(kTop);
+  for (Slot n = kTop; n != nil; guard.step()) {
+    const AVLtree& node = record(n);
+    prefetch_children(p, node);
+    const Order order = order_at(p, n, node);
+    if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);  // only a damaged table gets here
+    const Slot small = down(node, Side::small);
+    if (order == Order::less || order == Order::equal) {
+      found = n;
+      before_found = before;
+      n = small;
+    } else {
+      before += size_of(small) + 1;
+      n = down(node, Side::big);
+    }
+  }
+  if (found != nil) *index = before_found + size_of(down(record(found), Side::small));
   return found;
 }
 
@@ -85,15 +163,20 @@ void Tree::link(Slot slot, Slot p, Side side) {
   set_child(node, Side::big, nil);
   set_balance(node, BALANCED);
   table_.subtree(static_cast<std::size_t>(slot)) = 1;
-  if (p == nil) return;
+  if (p == nil) {
+    last_ = slot;
+    return;
+  }
   set_child(at(p), side, slot);
+  if (p == last_ && side == Side::big) last_ = slot;
   Guard guard = this->guard();
-  for (Slot up = p; up != nil; up = parent(at(up)), guard.step())
-    ++table_.subtree(static_cast<std::size_t>(up));
+  for (Slot n = p; n != nil; n = up(record(n)), guard.step())
+    ++table_.subtree(static_cast<std::size_t>(n));
   if (p != kTop) grown(p, side);
 }
 
 void Tree::detach(Slot z) {
+  if (z == last_) last_ = next(z, Side::small);
   AVLtree& Z = at(z);
   const Slot p = parent(Z);
   const Side z_side = side_under(p, z);
@@ -145,9 +228,13 @@ void Tree::relocate(Slot from, Slot to) {
   NodeTable::make_free(source);
   table_.subtree(static_cast<std::size_t>(to)) = table_.subtree(static_cast<std::size_t>(from));
   table_.subtree(static_cast<std::size_t>(from)) = 0;
+  if (table_.has_prefixes())
+    table_.prefix(static_cast<std::size_t>(to)) = table_.prefix(static_cast<std::size_t>(from));
+  if (last_ == from) last_ = to;
 }
 
 void Tree::clear(std::size_t n) noexcept {
+  last_ = nil;
   for (std::size_t i = 0; i < n; ++i) {
     clear_links(table_[i]);
     table_.subtree(i) = 0;

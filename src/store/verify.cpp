@@ -100,6 +100,11 @@ Report verify(const Store& store) {
     c.walk(0, -1);
     c.check_order();
   }
+  const std::size_t last = c.order.empty() ? 0 : c.order.back();
+  c.expect(
+      c.order.empty() ? store.last_node() == nil : store.last_node() == static_cast<Slot>(last),
+      "I8 caches: the biggest key's node is not the one remembered", static_cast<long>(last));
+  c.expect(store.prefixes_hold(), "I8 caches: a text key's prefix key is not its own", -1);
   c.expect(r.nodes == static_cast<std::size_t>(count), "I4 reach: nodes reached differ from Count",
            static_cast<long>(r.nodes));
   for (std::size_t i = static_cast<std::size_t>(std::max(count, 0.0f)); i < t.size(); ++i) {
