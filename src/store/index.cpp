@@ -1,4 +1,4 @@
-// Positions: the k-th pair in key order and the position of a pair, from the subtree sizes.
+// Positions: the k-th pair in key order and the position of a pair, from the small-side counts.
 #include <utility>
 
 #include "store/store.h"

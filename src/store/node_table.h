@@ -1,6 +1,6 @@
 // The node table: one contiguous block of AVLtree records, addressed by slot number, and beside it
-// (never inside: the record's layout is the class's published one) each slot's subtree size and,
-// once a text key has come, each slot's text prefix key.
+// (never inside: the record's layout is the class's published one) each slot's count of the nodes
+// on its small side and, once a text key has come, each slot's text prefix key.
 //
 // The table owns the Variants in its records and clears them once, when it is released or
 // replaced; records relocate bitwise when the block grows. Its logical size is whatever the store
@@ -52,12 +52,14 @@ class NodeTable {
     return slot < built_ ? slots_[slot] : free_record();
   }
 
-  // The number of nodes in the subtree under a slot: 0 for a free slot. Writable for built slots
-  // only.
-  std::uint32_t& subtree(std::size_t slot) noexcept { return subtrees_[slot]; }
-  std::uint32_t subtree(std::size_t slot) const noexcept {
+  // The number of nodes in the subtree under a slot's Small link: 0 for a free slot. Writable for
+  // built slots only.
+  std::uint32_t& smaller(std::size_t slot) noexcept { return subtrees_[slot]; }
+  std::uint32_t smaller(std::size_t slot) const noexcept {
     return slot < built_ ? subtrees_[slot] : 0;
   }
+  // The counts' storage, for prefetching.
+  const std::uint32_t* smaller_counts() const noexcept { return subtrees_; }
 
   // The first four code units of a slot's text key (host/text_case.h: text_prefix_key), read
   // beside the record so that most text comparisons need not load the text. Kept only once

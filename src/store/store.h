@@ -12,8 +12,8 @@
 //   I6 count: with AllocSize rounded (half to even), Count <= AllocSize + 1 and the table has
 //      AllocSize + 1 slots, unless an Alloc failed, which leaves AllocSize at the size asked for
 //      and the old table in use.
-//   I7 positions: beside each record, the number of nodes in its subtree (0 for a free slot), from
-//      which a node's 0-based position in key order follows.
+//   I7 positions: beside each record, the number of nodes in the subtree under its Small link (0
+//      for a free slot), from which a node's 0-based position in key order follows.
 //   I8 caches: the tree remembers the node of the biggest key; once the table keeps prefix keys,
 //      each node holding a text has its text's prefix key beside its record.
 //

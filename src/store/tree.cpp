@@ -120,20 +120,20 @@ Slot Tree::lower_bound_ranked(const VARIANT& key, std::size_t* index) const {
       before_found = before;
       n = small;
     } else {
-      before += size_of(small) + 1;
+      before += smaller(n) + 1;
       n = down(node, Side::big);
     }
   }
-  if (found != nil) *index = before_found + size_of(down(record(found), Side::small));
+  if (found != nil) *index = before_found + smaller(found);
   return found;
 }
 
 Slot Tree::select(std::size_t index) const {
-  if (index >= size_of(empty() ? nil : kTop)) return nil;
+  if (!(static_cast<double>(index) < count_)) return nil;
   Guard guard = this->guard();
   for (Slot n = kTop;; guard.step()) {
     const AVLtree& node = at(n);
-    const std::size_t below = size_of(child(node, Side::small));
+    const std::size_t below = smaller(n);
     if (index == below) return n;
     if (index < below) {
       n = child(node, Side::small);
@@ -145,15 +145,21 @@ Slot Tree::select(std::size_t index) const {
 }
 
 std::size_t Tree::rank(Slot n) const {
-  std::size_t index = size_of(child(at(n), Side::small));
+  at(n);
+  std::size_t index = smaller(n);
   Guard guard = this->guard();
   for (Slot up; (up = parent(at(n))) != nil; n = up, guard.step())
-    if (child(at(up), Side::big) == n) index += size_of(child(at(up), Side::small)) + 1;
+    if (child(at(up), Side::big) == n) index += smaller(up) + 1;
   return index;
 }
 
-void Tree::recount_up(Slot n) {
-  for (Guard guard = this->guard(); n != nil; n = parent(at(n)), guard.step()) recount(n);
+void Tree::uncount(Slot n, Side s) {
+  for (Guard guard = this->guard(); n != nil; guard.step()) {
+    if (s == Side::small) --count_of(n);
+    const Slot p = parent(at(n));
+    if (p != nil) s = side_under(p, n);
+    n = p;
+  }
 }
 
 void Tree::link(Slot slot, Slot p, Side side) {
@@ -162,16 +168,19 @@ void Tree::link(Slot slot, Slot p, Side side) {
   set_child(node, Side::small, nil);
   set_child(node, Side::big, nil);
   set_balance(node, BALANCED);
-  table_.subtree(static_cast<std::size_t>(slot)) = 1;
+  count_of(slot) = 0;
   if (p == nil) {
     last_ = slot;
     return;
   }
   set_child(at(p), side, slot);
-  if (p == last_ && side == Side::big) last_ = slot;
-  Guard guard = this->guard();
-  for (Slot n = p; n != nil; n = up(record(n)), guard.step())
-    ++table_.subtree(static_cast<std::size_t>(n));
+  if (p == last_ && side == Side::big) {
+    last_ = slot;  // the new biggest key is on no node's small side
+  } else {
+    Guard guard = this->guard();
+    for (Slot c = slot, n = p; n != nil; c = n, n = up(record(n)), guard.step())
+      if (record(n).Small == to_link(c)) ++count_of(n);
+  }
   if (p != kTop) grown(p, side);
 }
 
@@ -186,8 +195,8 @@ void Tree::detach(Slot z) {
     set_child(at(p), z_side, only);
     if (only != nil) set_parent(at(only), p);
     clear_links(Z);
-    table_.subtree(static_cast<std::size_t>(z)) = 0;
-    recount_up(p);
+    count_of(z) = 0;
+    uncount(p, z_side);
     shrunk(p, z_side);
     return;
   }
@@ -210,9 +219,10 @@ void Tree::detach(Slot z) {
   set_parent(S, p);
   set_child(at(p), z_side, s);
   set_balance(S, balance(Z));
+  count_of(s) = count_of(z);  // Z's small side is now S's
   clear_links(Z);
-  table_.subtree(static_cast<std::size_t>(z)) = 0;
-  recount_up(shrunk_at);
+  count_of(z) = 0;
+  uncount(shrunk_at, shrunk_side);
   shrunk(shrunk_at, shrunk_side);
 }
 
@@ -226,8 +236,8 @@ void Tree::relocate(Slot from, Slot to) {
   if (big != nil) set_parent(at(big), to);
   std::memcpy(static_cast<void*>(&target), &source, sizeof target);  // records move bitwise
   NodeTable::make_free(source);
-  table_.subtree(static_cast<std::size_t>(to)) = table_.subtree(static_cast<std::size_t>(from));
-  table_.subtree(static_cast<std::size_t>(from)) = 0;
+  count_of(to) = count_of(from);
+  count_of(from) = 0;
   if (table_.has_prefixes())
     table_.prefix(static_cast<std::size_t>(to)) = table_.prefix(static_cast<std::size_t>(from));
   if (last_ == from) last_ = to;
@@ -237,7 +247,7 @@ void Tree::clear(std::size_t n) noexcept {
   last_ = nil;
   for (std::size_t i = 0; i < n; ++i) {
     clear_links(table_[i]);
-    table_.subtree(i) = 0;
+    table_.smaller(i) = 0;
   }
 }
 

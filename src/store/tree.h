@@ -131,11 +131,11 @@ class Tree {
   Slot lower_bound_ranked(const VARIANT& key, std::size_t* index) const;
   // The node of the biggest key (nil in an empty tree), kept up to date by every change.
   Slot last() const noexcept { return last_; }
-  // Positions: the number of nodes under `n` (0 for nil), the node at a 0-based position in key
-  // order (nil past the last), and the position of a node.
-  std::size_t size_of(Slot n) const {
-    return n == nil ? 0 : table_.subtree(static_cast<std::size_t>(n));
-  }
+  // Positions: the number of nodes on the small side of `n` (its Small link's subtree), the node
+  // at a 0-based position in key order (nil past the last), and the position of a node. A count of
+  // the small side only, not of the whole subtree, changes with a new node only where the node
+  // went small: appending the biggest key changes none.
+  std::size_t smaller(Slot n) const { return table_.smaller(static_cast<std::size_t>(n)); }
   Slot select(std::size_t index) const;
   std::size_t rank(Slot n) const;
 
@@ -179,12 +179,10 @@ class Tree {
     if (s != nil) at(s);
     return s;
   }
-  // A node's subtree size from its children's; then the same for each node above it.
-  void recount(Slot n) {
-    table_.subtree(static_cast<std::size_t>(n)) = static_cast<std::uint32_t>(
-        1 + size_of(child(at(n), Side::small)) + size_of(child(at(n), Side::big)));
-  }
-  void recount_up(Slot n);
+  std::uint32_t& count_of(Slot n) noexcept { return table_.smaller(static_cast<std::size_t>(n)); }
+  // A node left the subtree on side `s` of `n`: every node from `n` up that has it on its small
+  // side counts one less.
+  void uncount(Slot n, Side s);
   // balance.cpp: after a subtree under X on side s grew or shrank by one level.
   void grown(Slot x, Side s);
   void shrunk(Slot x, Side s);
