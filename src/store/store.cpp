@@ -13,7 +13,7 @@ bool Store::alloc(float siz) noexcept {
   } catch (...) {
     return false;
   }
-  current_index_ = 0;
+  cursor_ = 0;
   egn_mode_ = NOT_EGNORE;
   read_mode_ = WRITE_DATA;
   positions_.restart_all();  // as after RemoveAll: whatever is inserted next

@@ -108,6 +108,13 @@ class Tree {
     prefetch_link(node.Small, p.text);
     prefetch_link(node.Big, p.text);
   }
+  void prefetch_link(float link, bool with_prefix = false) const noexcept {
+    if (!(link >= 0 && link < 16777216.0f)) return;
+    const auto s = static_cast<std::size_t>(link);
+    if (s >= table_.built()) return;
+    __builtin_prefetch(&table_[s]);
+    if (with_prefix) __builtin_prefetch(table_.prefixes() + s);
+  }
 
   // Called before `key` is written into a record: from the first text key on, the table keeps
   // prefix keys (when the memory can be had: they are a cache).
@@ -162,13 +169,6 @@ class Tree {
   }
 
  private:
-  void prefetch_link(float link, bool with_prefix) const noexcept {
-    if (!(link >= 0 && link < 16777216.0f)) return;
-    const auto s = static_cast<std::size_t>(link);
-    if (s >= table_.built()) return;
-    __builtin_prefetch(&table_[s]);
-    if (with_prefix) __builtin_prefetch(table_.prefixes() + s);
-  }
   Slot checked_link(float link) const {
     if (link < 0) return nil;
     if (link < 16777216.0f) {
