@@ -1,6 +1,6 @@
 // Positions: KeyAt, ItemAt, IndexOf, RemoveAt and Position against a sorted model, through random
-// insertions and removals of every rebalancing and removal case; the verifier checks the subtree
-// sizes (I7) after each step.
+// insertions and removals of every rebalancing and removal case; the verifier checks the
+// small-side counts (I7) after each step.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,10 @@
 // Lookup by key: Seek's six modes, Find, Exists, Item read and write, and the keys no lookup finds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "seams.h"
 #include "store/verify.h"
@@ -209,6 +212,59 @@ TEST(Lookup, PutReplacesTheFirstEqualPayloadOrInsertsThePair) {
     }
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_TRUE(verify(s).ok()) << verify(s).text();
+  }
+}
+
+// The descent orders most texts by their first four units, kept beside the records; texts that
+// share them, end inside them or hold zero units there must still order as whole texts do.
+TEST(Lookup, TextsSharingTheirFirstUnitsOrderAsWholeTexts) {
+  using namespace std::string_literals;
+  const std::u16string stored[] = {u"abcd",     u"abcde",      u"abc",  u"ab\0"s,
+                                   u"abc\0"s,   u"ABCD",       u"abce", u"b",
+                                   u"abcd\0x"s, u"\0\0\0\0a"s, u"abcD"};
+  const std::u16string absent[] = {u"abcc",    u"abcdd", u"ab",      u"ab\0\0"s, u"\0"s,
+                                   u"abcd\0"s, u"ABCE",  u"a\u00e9", u"\u00e9"};
+  for (const LONG mode : {0, 1}) {
+    SCOPED_TRACE(mode ? "text mode" : "binary mode");
+    Store s;
+    ASSERT_TRUE(s.alloc(100));
+    s.set_compare_mode(mode);
+    s.set_egnore(USE_FIRST_DATA);  // keys equal but for case are one key in text mode
+    std::vector<Variant> held;
+    for (const auto& k : stored) {
+      s.indata(*text(k), *i4(0));
+      held.push_back(text(k));
+    }
+    s.indata(*i4(7), *i4(0));  // numbers come before texts
+    held.push_back(i4(7));
+    ASSERT_TRUE(verify(s).ok()) << verify(s).text();
+    const auto less = [&](const Variant& a, const Variant& b) {
+      return compare(*a, *b, mode != 0) == Order::less;
+    };
+    std::stable_sort(held.begin(), held.end(), less);
+    held.erase(std::unique(held.begin(), held.end(),
+                           [&](const Variant& a, const Variant& b) { return !less(a, b); }),
+               held.end());
+    ASSERT_EQ(s.data_number(), static_cast<LONG>(held.size()));
+    std::vector<Variant> probes;
+    for (const auto& k : stored) probes.push_back(text(k));
+    for (const auto& k : absent) probes.push_back(text(k));
+    for (const Variant& k : probes) {
+      // The first held key not below the probe, by the full comparison.
+      const auto at = std::lower_bound(held.begin(), held.end(), k, less);
+      const bool equal = at != held.end() && !less(k, *at);
+      const auto index = static_cast<LONG>(at - held.begin());
+      EXPECT_EQ(s.exists(*k), equal) << describe(*k);
+      EXPECT_EQ(s.index_of(*k), equal ? index : -1) << describe(*k);
+      Variant found;
+      if (s.seek(*k, SEEK_AFTER_EQ, *found.get()))
+        EXPECT_EQ(describe(*found), describe(**at)) << describe(*k);
+      else
+        EXPECT_EQ(at, held.end()) << describe(*k);
+      Variant target(*k);
+      const VARIANT ref = by_ref(*target.get());  // probes by reference alike
+      EXPECT_EQ(s.index_of(ref), equal ? index : -1) << describe(*k) << " by reference";
+    }
   }
 }
 

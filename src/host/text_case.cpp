@@ -99,4 +99,15 @@ int compare_text(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t
   return order != 0 ? order : three_way(na, nb);
 }
 
+std::uint64_t text_prefix_key(const OLECHAR* s, std::size_t n, bool ignore_case) noexcept {
+  // A string that ends first leaves zeros, below any unit the other has there (or equal to a
+  // zero unit, which then decides nothing): a proper prefix comes first, as compare_text says.
+  std::uint64_t key = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const unsigned c = i < n ? (ignore_case ? fold_any(s[i]) : s[i]) : 0u;
+    key = key << 16 | c;
+  }
+  return key;
+}
+
 }  // namespace quilmar

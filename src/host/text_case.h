@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "quilmar/com_types.h"
 
@@ -16,5 +17,10 @@ OLECHAR upper_case(OLECHAR c) noexcept;
 // Three-way order of two strings: negative, zero or positive. A proper prefix comes first.
 int compare_text(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t nb,
                  bool ignore_case) noexcept;
+
+// The first four code units as compare_text sees them (uppercased when `ignore_case`), the first
+// in the highest 16 bits, zeros past the end: when two strings' keys differ they order as their
+// keys do, unsigned; equal keys decide nothing.
+std::uint64_t text_prefix_key(const OLECHAR* s, std::size_t n, bool ignore_case) noexcept;
 
 }  // namespace quilmar

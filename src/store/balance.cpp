@@ -117,8 +117,11 @@ Slot Tree::rotate(Slot x, Side s) {
     set_child(Y, o, x);
     set_balance(X, was == BALANCED ? leaning(s) : BALANCED);
     set_balance(Y, was == BALANCED ? leaning(o) : BALANCED);
-    recount(x);
-    recount(y);
+    // b was Y's small side (s big) or what X's small side held beyond Y and Y's small side
+    if (s == Side::small)
+      count_of(x) -= count_of(y) + 1;
+    else
+      count_of(y) += count_of(x) + 1;
     top = y;
   } else {
     // double rotation: Z, Y's inner child, comes up over both; b goes to Y, c to X
@@ -140,9 +143,14 @@ Slot Tree::rotate(Slot x, Side s) {
     set_balance(Y, after.y);
     set_balance(X, after.x);
     set_balance(Z, BALANCED);
-    recount(x);
-    recount(y);
-    recount(z);
+    // as the two single rotations it is: at Y (Z up over Y), then at X (Z up over X)
+    if (s == Side::small) {
+      count_of(z) += count_of(y) + 1;
+      count_of(x) -= count_of(z) + 1;
+    } else {
+      count_of(y) -= count_of(z) + 1;
+      count_of(z) += count_of(x) + 1;
+    }
     top = z;
   }
   set_child(P, x_side, top);

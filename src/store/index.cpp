@@ -1,4 +1,4 @@
-// Positions: the k-th pair in key order and the position of a pair, from the subtree sizes.
+// Positions: the k-th pair in key order and the position of a pair, from the small-side counts.
 #include <utility>
 
 #include "store/store.h"
@@ -27,8 +27,12 @@ void Store::put_item_at(LONG index, const VARIANT& payload) {
 }
 
 LONG Store::index_of(const VARIANT& key) const {
-  const Slot n = first_equal(key);
-  return n == nil ? -1 : static_cast<LONG>(tree_.rank(n));
+  if (!could_hold(key)) return -1;
+  // The position adds up on the way down, instead of a climb back from the node found.
+  std::size_t index = 0;
+  const Slot n = tree_.lower_bound_ranked(key, &index);
+  return n != nil && tree_.order()(key, tree_.at(n).Data) == Order::equal ? static_cast<LONG>(index)
+                                                                          : -1;
 }
 
 void Store::remove_at(LONG index) {

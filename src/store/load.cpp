@@ -1,8 +1,8 @@
 // Load: many pairs in one call, all or nothing. Each pair goes in as Indata or Item put would put
-// it; a pair not below the biggest key links in after it without a descent, so an array already
-// in order loads in one comparison a pair. Should a pair fail, every change of the call is undone
-// before the failure goes on: new nodes leave in the reverse of their coming (each from the last
-// slot, so no node moves), replaced pairs come back, and the table takes its size again.
+// it (find_place links a pair not below the biggest key in after it without a descent, so an array
+// already in order loads in one comparison a pair). Should a pair fail, every change of the call is
+// undone before the failure goes on: new nodes leave in the reverse of their coming (each from the
+// last slot, so no node moves), replaced pairs come back, and the table takes its size again.
 #include <utility>
 
 #include "store/store.h"
@@ -42,25 +42,20 @@ std::size_t Store::load(std::vector<LoadRow>& rows, LoadAs as) {
   }
   const bool stops_at_equal =
       as == LoadAs::item || egn_mode_ == USE_FIRST_DATA || egn_mode_ == USE_LAST_DATA;
-  Slot biggest = tree_.first(Side::big);
   std::size_t i = 0;
   try {
     for (; i < rows.size(); ++i) {
       LoadRow& r = rows[i];
-      Place place;
-      const Order beyond =
-          biggest == nil ? Order::unordered : tree_.order()(*r.key, tree_.at(biggest).Data);
-      if (beyond == Order::greater || (beyond == Order::equal && !stops_at_equal))
-        place = {biggest, Side::big, nil};
-      else
-        place = find_place(*r.key, stops_at_equal);
+      const Place place = find_place(*r.key, stops_at_equal);
       if (place.equal != nil) {
         AVLtree& node = tree_.at(place.equal);
         if (as == LoadAs::item) {
           std::swap(*r.payload.get(), node.SubData);
         } else if (egn_mode_ == USE_LAST_DATA) {
+          tree_.prepare_prefixes(*r.key);
           std::swap(*r.key.get(), node.Data);
           std::swap(*r.payload.get(), node.SubData);
+          tree_.key_written(place.equal);
         } else {
           undo.done.push_back(kKept);
           continue;
@@ -68,10 +63,8 @@ std::size_t Store::load(std::vector<LoadRow>& rows, LoadAs as) {
         undo.done.push_back(place.equal);
         continue;
       }
-      const Slot slot = to_int32(tree_.count());
       link_new_node(place, r.key, r.payload);
       undo.done.push_back(kInserted);
-      if (biggest == nil || (place.parent == biggest && place.side == Side::big)) biggest = slot;
     }
   } catch (const GrowthRefused&) {
     undo_load(undo, rows, i);
@@ -93,6 +86,7 @@ void Store::undo_load(const LoadUndo& undo, std::vector<LoadRow>& rows, std::siz
       AVLtree& node = tree_.at(what);
       std::swap(*r.key.get(), node.Data);
       std::swap(*r.payload.get(), node.SubData);
+      tree_.key_written(what);
       continue;
     }
     const Slot slot = to_int32(tree_.count()) - 1;

@@ -48,6 +48,7 @@ const AVLtree& NodeTable::free_record() noexcept {
 NodeTable::NodeTable(NodeTable&& other) noexcept
     : slots_(std::exchange(other.slots_, nullptr)),
       subtrees_(std::exchange(other.subtrees_, nullptr)),
+      prefixes_(std::exchange(other.prefixes_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       built_(std::exchange(other.built_, 0)),
       capacity_(std::exchange(other.capacity_, 0)) {}
@@ -57,6 +58,7 @@ NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
     release();
     slots_ = std::exchange(other.slots_, nullptr);
     subtrees_ = std::exchange(other.subtrees_, nullptr);
+    prefixes_ = std::exchange(other.prefixes_, nullptr);
     size_ = std::exchange(other.size_, 0);
     built_ = std::exchange(other.built_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
@@ -75,8 +77,10 @@ void NodeTable::release() noexcept {
   }
   std::free(slots_);
   std::free(subtrees_);
+  std::free(prefixes_);
   slots_ = nullptr;
   subtrees_ = nullptr;
+  prefixes_ = nullptr;
   size_ = built_ = capacity_ = 0;
 }
 
@@ -93,7 +97,18 @@ void NodeTable::reserve(std::size_t slots) {
   void* sizes = std::realloc(subtrees_, slots * sizeof *subtrees_);
   if (!sizes) throw std::bad_alloc();
   subtrees_ = static_cast<std::uint32_t*>(sizes);
+  if (prefixes_) {
+    void* keys = std::realloc(prefixes_, slots * sizeof *prefixes_);
+    if (!keys) std::free(prefixes_);  // a cache: the table works without it
+    prefixes_ = static_cast<std::uint64_t*>(keys);
+  }
   capacity_ = slots;
+}
+
+bool NodeTable::keep_prefixes() noexcept {
+  if (!prefixes_ && capacity_ != 0)
+    prefixes_ = static_cast<std::uint64_t*>(std::malloc(capacity_ * sizeof *prefixes_));
+  return prefixes_ != nullptr;
 }
 
 NodeTable NodeTable::of_free_slots(std::size_t slots) {
@@ -146,8 +161,10 @@ void NodeTable::unbuild_from(std::size_t slots) noexcept {
   if (slots == 0) {
     std::free(slots_);
     std::free(subtrees_);
+    std::free(prefixes_);
     slots_ = nullptr;
     subtrees_ = nullptr;
+    prefixes_ = nullptr;
     capacity_ = 0;
     return;
   }
@@ -156,6 +173,9 @@ void NodeTable::unbuild_from(std::size_t slots) noexcept {
     slots_ = static_cast<AVLtree*>(block);
   if (void* sizes = std::realloc(subtrees_, slots * sizeof *subtrees_))
     subtrees_ = static_cast<std::uint32_t*>(sizes);
+  if (prefixes_)
+    if (void* keys = std::realloc(prefixes_, slots * sizeof *prefixes_))
+      prefixes_ = static_cast<std::uint64_t*>(keys);
   capacity_ = slots;
 }
 

@@ -1,5 +1,6 @@
 // The node table: one contiguous block of AVLtree records, addressed by slot number, and beside it
-// (never inside: the record's layout is the class's published one) each slot's subtree size.
+// (never inside: the record's layout is the class's published one) each slot's count of the nodes
+// on its small side and, once a text key has come, each slot's text prefix key.
 //
 // The table owns the Variants in its records and clears them once, when it is released or
 // replaced; records relocate bitwise when the block grows. Its logical size is whatever the store
@@ -51,12 +52,26 @@ class NodeTable {
     return slot < built_ ? slots_[slot] : free_record();
   }
 
-  // The number of nodes in the subtree under a slot: 0 for a free slot. Writable for built slots
-  // only.
-  std::uint32_t& subtree(std::size_t slot) noexcept { return subtrees_[slot]; }
-  std::uint32_t subtree(std::size_t slot) const noexcept {
+  // The number of nodes in the subtree under a slot's Small link: 0 for a free slot. Writable for
+  // built slots only.
+  std::uint32_t& smaller(std::size_t slot) noexcept { return subtrees_[slot]; }
+  std::uint32_t smaller(std::size_t slot) const noexcept {
     return slot < built_ ? subtrees_[slot] : 0;
   }
+  // The counts' storage, for prefetching.
+  const std::uint32_t* smaller_counts() const noexcept { return subtrees_; }
+
+  // The first four code units of a slot's text key (host/text_case.h: text_prefix_key), read
+  // beside the record so that most text comparisons need not load the text. Kept only once
+  // keep_prefixes() has been called; meaningful only for slots holding a text key.
+  bool has_prefixes() const noexcept { return prefixes_ != nullptr; }
+  // Gives every slot with a record a prefix key (its value the caller's to set). They are a cache:
+  // false, and none kept, when the memory cannot be had; a growth that cannot keep them drops them.
+  bool keep_prefixes() noexcept;
+  std::uint64_t& prefix(std::size_t slot) noexcept { return prefixes_[slot]; }
+  std::uint64_t prefix(std::size_t slot) const noexcept { return prefixes_[slot]; }
+  // The prefix key's storage, for prefetching; null without prefixes.
+  const std::uint64_t* prefixes() const noexcept { return prefixes_; }
 
   static void make_free(AVLtree& record) noexcept;
 
@@ -67,6 +82,7 @@ class NodeTable {
 
   AVLtree* slots_ = nullptr;
   std::uint32_t* subtrees_ = nullptr;  // as many as records, built with them
+  std::uint64_t* prefixes_ = nullptr;  // as many as records, or none
   std::size_t size_ = 0;
   std::size_t built_ = 0;  // records [0, built_) exist; built_ <= size_, built_ <= capacity_
   std::size_t capacity_ = 0;

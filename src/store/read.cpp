@@ -13,7 +13,7 @@ namespace quilmar {
 void Store::descend(Side side) {
   Tree::Guard guard = tree_.guard();
   for (bool stop = false; !stop; guard.step()) {
-    const Slot next = child(tree_.at(cursor()), side);
+    const Slot next = tree_.down(tree_.at(cursor()), side);
     if (next != nil)
       set_cursor(next);
     else
@@ -25,7 +25,7 @@ void Store::descend(Side side) {
 // The in-order neighbour of the cursor's node on `side` (big: successor, small: predecessor),
 // moving the cursor along the walk; nil, with the cursor on the top node, when there is none.
 Slot Store::step(Side side) {
-  const Slot down = child(tree_.at(cursor()), side);
+  const Slot down = tree_.down(tree_.at(cursor()), side);
   if (down != nil) {
     set_cursor(down);
     descend(opposite(side));
@@ -35,9 +35,9 @@ Slot Store::step(Side side) {
   const Side inner = opposite(side);
   for (Tree::Guard guard = tree_.guard();; guard.step()) {
     const Slot here = cursor();
-    const Slot up = parent(tree_.at(here));
+    const Slot up = tree_.up(tree_.at(here));
     if (up == nil) return nil;
-    const bool arrived = child(tree_.at(up), inner) == here;
+    const bool arrived = child(tree_.record(up), inner) == here;
     set_cursor(up);
     if (arrived) return up;
   }
@@ -74,7 +74,7 @@ void Store::read(MODEVAL& spec, VARIANT& result) {
   read_mode_ = mode;
   // The next step in the same direction most likely starts down this link: fetch it while the
   // client is busy with the key.
-  tree_.prefetch(child(here, mode == READ_BACK || mode == END_READ ? Side::small : Side::big));
+  tree_.prefetch_link(mode == READ_BACK || mode == END_READ ? here.Small : here.Big);
 }
 
 void Store::read_sub(VARIANT& result) const {

@@ -137,6 +137,7 @@ Slot Store::remove_node(Slot slot, Variant& key, Variant& payload) {
     AVLtree& heir = tree_.at(freed);
     std::swap(heir.Data, node.Data);  // node's own pair was taken: heir's goes empty
     std::swap(heir.SubData, node.SubData);
+    tree_.key_written(kTop);
     follow(freed, kTop);
   }
   tree_.detach(freed);

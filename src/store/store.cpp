@@ -9,12 +9,11 @@ bool Store::alloc(float siz) noexcept {
   const double bound = std::nearbyint(static_cast<double>(siz));
   if (!(bound >= 0 && bound <= kMaxSlot)) return false;
   try {
-    tree_.table() = NodeTable::of_free_slots(static_cast<std::size_t>(bound) + 1);
+    tree_.reset(NodeTable::of_free_slots(static_cast<std::size_t>(bound) + 1));
   } catch (...) {
     return false;
   }
-  tree_.set_count(0);
-  current_index_ = 0;
+  cursor_ = 0;
   egn_mode_ = NOT_EGNORE;
   read_mode_ = WRITE_DATA;
   positions_.restart_all();  // as after RemoveAll: whatever is inserted next

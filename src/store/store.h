@@ -12,8 +12,10 @@
 //   I6 count: with AllocSize rounded (half to even), Count <= AllocSize + 1 and the table has
 //      AllocSize + 1 slots, unless an Alloc failed, which leaves AllocSize at the size asked for
 //      and the old table in use.
-//   I7 positions: beside each record, the number of nodes in its subtree (0 for a free slot), from
-//      which a node's 0-based position in key order follows.
+//   I7 positions: beside each record, the number of nodes in the subtree under its Small link (0
+//      for a free slot), from which a node's 0-based position in key order follows.
+//   I8 caches: the tree remembers the node of the biggest key; once the table keeps prefix keys,
+//      each node holding a text has its text's prefix key beside its record.
 //
 // Where each part lives: the tree's walks, links and rebalancing in tree.h (tree.cpp,
 // balance.cpp); below the Store's public members, each group names its file; the enumerator
@@ -166,8 +168,10 @@ class Store {
   const NodeTable& table() const noexcept { return tree_.table(); }
   float count() const noexcept { return tree_.count(); }
   float alloc_size() const noexcept { return alloc_size_; }
-  float current_index() const noexcept { return current_index_; }
+  float current_index() const noexcept { return to_link(cursor_); }
   MODEVAL read_mode() const noexcept { return read_mode_; }
+  Slot last_node() const noexcept { return tree_.last(); }
+  bool prefixes_hold() const { return tree_.prefixes_hold(); }
 
  private:
   // A growth of the table that could not be had, or a full table; the warning shows the size.
@@ -187,9 +191,9 @@ class Store {
   };
 
   // The read cursor is a member, not a local, so that a walk sees where calls from the event pump
-  // left it.
-  Slot cursor() const { return to_slot(current_index_); }
-  void set_cursor(Slot slot) noexcept { current_index_ = to_link(slot); }
+  // left it. The class's CurrentIndex is a float; the cursor is held as the slot it names.
+  Slot cursor() const noexcept { return cursor_; }
+  void set_cursor(Slot slot) noexcept { cursor_ = slot; }
 
   // insert.cpp
   void insert(const VARIANT& key, const VARIANT& payload);
@@ -223,7 +227,7 @@ class Store {
   EGN_MOD egn_mode_ = NOT_EGNORE;
   LONG compare_mode_ = 0;
   MODEVAL read_mode_ = WRITE_DATA;
-  float current_index_ = 0;
+  Slot cursor_ = 0;
   Positions positions_;
   // Counts removals and Allocs, which move or drop nodes: a walk that let client code run (a
   // payload's release) knows from it whether the slots it holds still mean what they meant.

@@ -1,7 +1,10 @@
 // The tree's walks and its structural changes, each guarded against cycles.
 #include "store/tree.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "host/text_case.h"
 
 namespace quilmar {
 
@@ -31,31 +34,106 @@ Slot Tree::next(Slot n, Side side) const {
   }
 }
 
+namespace {
+
+// The text a Variant holds, references read through; null for any other kind.
+const BSTR* text_of(const VARIANT& key) noexcept {
+  const VARIANT& r = read_through(key);
+  if (r.vt == VT_BSTR) return &r.bstrVal;
+  return r.vt == (VT_BYREF | VT_BSTR) ? r.pbstrVal : nullptr;
+}
+
+}  // namespace
+
+Tree::Probe Tree::probe(const VARIANT& key) const noexcept {
+  const BSTR* text = table_.has_prefixes() ? text_of(key) : nullptr;
+  if (!text) return {key, false, 0};
+  BSTR chars;
+  std::memcpy(&chars, text, sizeof chars);  // a record's Variant is aligned to 4 bytes only
+  return {key, true, text_prefix_key(chars, SysStringLen(chars), order_.ignore_case)};
+}
+
+void Tree::key_written(Slot slot) noexcept {
+  if (!table_.has_prefixes()) return;
+  const VARIANT& key = table_[static_cast<std::size_t>(slot)].Data;
+  if (key.vt != VT_BSTR) return;
+  BSTR chars;
+  std::memcpy(&chars, &key.bstrVal, sizeof chars);
+  table_.prefix(static_cast<std::size_t>(slot)) =
+      text_prefix_key(chars, SysStringLen(chars), order_.ignore_case);
+}
+
+void Tree::prepare_prefixes(const VARIANT& key) noexcept {
+  if (table_.has_prefixes() || !text_of(key) || !table_.keep_prefixes()) return;
+  const auto n = std::min(static_cast<std::size_t>(count_), table_.built());
+  for (std::size_t i = 0; i < n; ++i) key_written(static_cast<Slot>(i));
+}
+
+bool Tree::prefixes_hold() const {
+  if (!table_.has_prefixes()) return true;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+    const VARIANT& key = table_[i].Data;
+    if (key.vt != VT_BSTR) continue;
+    BSTR chars;
+    std::memcpy(&chars, &key.bstrVal, sizeof chars);
+    if (table_.prefix(i) != text_prefix_key(chars, SysStringLen(chars), order_.ignore_case))
+      return false;
+  }
+  return true;
+}
+
 Slot Tree::bound(const VARIANT& key, Side toward, bool inclusive) const {
   if (empty()) return nil;
+  const Probe p = probe(key);
   const Order beyond = toward == Side::big ? Order::less : Order::greater;
   Slot found = nil;
   Guard guard = this->guard();
+  at(kTop);
   for (Slot n = kTop; n != nil; guard.step()) {
-    const AVLtree& node = at(n);
-    // The compare of a text waits on the text's memory; the next level's record loads meanwhile.
-    prefetch(child(node, Side::small));
-    prefetch(child(node, Side::big));
-    const Order order = order_(key, node.Data);
+    const AVLtree& node = record(n);
+    // The compare of a text may wait on the text's memory; the next level loads meanwhile.
+    prefetch_children(p, node);
+    const Order order = order_at(p, n, node);
     if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);  // only a damaged table gets here
     const bool qualifies = order == beyond || (inclusive && order == Order::equal);
     if (qualifies) found = n;
-    n = child(node, qualifies ? opposite(toward) : toward);
+    n = down(node, qualifies ? opposite(toward) : toward);
   }
   return found;
 }
 
+Slot Tree::lower_bound_ranked(const VARIANT& key, std::size_t* index) const {
+  if (empty()) return nil;
+  const Probe p = probe(key);
+  Slot found = nil;
+  std::size_t before = 0, before_found = 0;  // nodes known to come before the subtree walked
+  Guard guard = this->guard();
+  at(kTop);
+  for (Slot n = kTop; n != nil; guard.step()) {
+    const AVLtree& node = record(n);
+    prefetch_children(p, node);
+    const Order order = order_at(p, n, node);
+    if (order == Order::unordered) fail(DISP_E_TYPEMISMATCH);  // only a damaged table gets here
+    const Slot small = down(node, Side::small);
+    if (order == Order::less || order == Order::equal) {
+      found = n;
+      before_found = before;
+      n = small;
+    } else {
+      before += smaller(n) + 1;
+      n = down(node, Side::big);
+    }
+  }
+  if (found != nil) *index = before_found + smaller(found);
+  return found;
+}
+
 Slot Tree::select(std::size_t index) const {
-  if (index >= size_of(empty() ? nil : kTop)) return nil;
+  if (!(static_cast<double>(index) < count_)) return nil;
   Guard guard = this->guard();
   for (Slot n = kTop;; guard.step()) {
     const AVLtree& node = at(n);
-    const std::size_t below = size_of(child(node, Side::small));
+    const std::size_t below = smaller(n);
     if (index == below) return n;
     if (index < below) {
       n = child(node, Side::small);
@@ -67,15 +145,21 @@ Slot Tree::select(std::size_t index) const {
 }
 
 std::size_t Tree::rank(Slot n) const {
-  std::size_t index = size_of(child(at(n), Side::small));
+  at(n);
+  std::size_t index = smaller(n);
   Guard guard = this->guard();
   for (Slot up; (up = parent(at(n))) != nil; n = up, guard.step())
-    if (child(at(up), Side::big) == n) index += size_of(child(at(up), Side::small)) + 1;
+    if (child(at(up), Side::big) == n) index += smaller(up) + 1;
   return index;
 }
 
-void Tree::recount_up(Slot n) {
-  for (Guard guard = this->guard(); n != nil; n = parent(at(n)), guard.step()) recount(n);
+void Tree::uncount(Slot n, Side s) {
+  for (Guard guard = this->guard(); n != nil; guard.step()) {
+    if (s == Side::small) --count_of(n);
+    const Slot p = parent(at(n));
+    if (p != nil) s = side_under(p, n);
+    n = p;
+  }
 }
 
 void Tree::link(Slot slot, Slot p, Side side) {
@@ -84,16 +168,24 @@ void Tree::link(Slot slot, Slot p, Side side) {
   set_child(node, Side::small, nil);
   set_child(node, Side::big, nil);
   set_balance(node, BALANCED);
-  table_.subtree(static_cast<std::size_t>(slot)) = 1;
-  if (p == nil) return;
+  count_of(slot) = 0;
+  if (p == nil) {
+    last_ = slot;
+    return;
+  }
   set_child(at(p), side, slot);
-  Guard guard = this->guard();
-  for (Slot up = p; up != nil; up = parent(at(up)), guard.step())
-    ++table_.subtree(static_cast<std::size_t>(up));
+  if (p == last_ && side == Side::big) {
+    last_ = slot;  // the new biggest key is on no node's small side
+  } else {
+    Guard guard = this->guard();
+    for (Slot c = slot, n = p; n != nil; c = n, n = up(record(n)), guard.step())
+      if (record(n).Small == to_link(c)) ++count_of(n);
+  }
   if (p != kTop) grown(p, side);
 }
 
 void Tree::detach(Slot z) {
+  if (z == last_) last_ = next(z, Side::small);
   AVLtree& Z = at(z);
   const Slot p = parent(Z);
   const Side z_side = side_under(p, z);
@@ -103,8 +195,8 @@ void Tree::detach(Slot z) {
     set_child(at(p), z_side, only);
     if (only != nil) set_parent(at(only), p);
     clear_links(Z);
-    table_.subtree(static_cast<std::size_t>(z)) = 0;
-    recount_up(p);
+    count_of(z) = 0;
+    uncount(p, z_side);
     shrunk(p, z_side);
     return;
   }
@@ -127,9 +219,10 @@ void Tree::detach(Slot z) {
   set_parent(S, p);
   set_child(at(p), z_side, s);
   set_balance(S, balance(Z));
+  count_of(s) = count_of(z);  // Z's small side is now S's
   clear_links(Z);
-  table_.subtree(static_cast<std::size_t>(z)) = 0;
-  recount_up(shrunk_at);
+  count_of(z) = 0;
+  uncount(shrunk_at, shrunk_side);
   shrunk(shrunk_at, shrunk_side);
 }
 
@@ -143,14 +236,18 @@ void Tree::relocate(Slot from, Slot to) {
   if (big != nil) set_parent(at(big), to);
   std::memcpy(static_cast<void*>(&target), &source, sizeof target);  // records move bitwise
   NodeTable::make_free(source);
-  table_.subtree(static_cast<std::size_t>(to)) = table_.subtree(static_cast<std::size_t>(from));
-  table_.subtree(static_cast<std::size_t>(from)) = 0;
+  count_of(to) = count_of(from);
+  count_of(from) = 0;
+  if (table_.has_prefixes())
+    table_.prefix(static_cast<std::size_t>(to)) = table_.prefix(static_cast<std::size_t>(from));
+  if (last_ == from) last_ = to;
 }
 
 void Tree::clear(std::size_t n) noexcept {
+  last_ = nil;
   for (std::size_t i = 0; i < n; ++i) {
     clear_links(table_[i]);
-    table_.subtree(i) = 0;
+    table_.smaller(i) = 0;
   }
 }
 

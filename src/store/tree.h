@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "host/variant.h"
 #include "store/links.h"
@@ -66,6 +67,63 @@ class Tree {
   }
   Guard guard() const noexcept { return Guard(table_.size()); }
 
+  // The walks' link reads: what to_slot() and at() check together, answering a slot with a record
+  // (or nil) whose record may then be read as table()[slot]. Links are whole slot numbers below
+  // 2^24, so a truncation is exact on the common path; anything else takes to_slot()'s rounding
+  // and failures, then at()'s.
+  Slot down(const AVLtree& n, Side s) const {
+    return checked_link(s == Side::small ? n.Small : n.Big);
+  }
+  Slot up(const AVLtree& n) const { return checked_link(n.Parent); }
+  const AVLtree& record(Slot checked) const noexcept {
+    return table_[static_cast<std::size_t>(checked)];
+  }
+  AVLtree& record(Slot checked) noexcept { return table_[static_cast<std::size_t>(checked)]; }
+
+  // A key as the descents compare it: a text key also by its prefix key, which decides most
+  // comparisons with a stored text without loading it.
+  struct Probe {
+    const VARIANT& key;
+    bool text;
+    std::uint64_t prefix;
+  };
+  Probe probe(const VARIANT& key) const noexcept;
+  // Whether the prefix keys order the probe against the key of the node in `n` (whose record is
+  // `node`), and how. A stored "" is left to the full comparison, so a caller that checks for it
+  // there sees it.
+  bool by_prefix(const Probe& p, Slot n, const AVLtree& node, Order& order) const noexcept {
+    if (!p.text || node.Data.vt != VT_BSTR) return false;
+    const std::uint64_t stored = table_.prefix(static_cast<std::size_t>(n));
+    if (stored == p.prefix || stored == 0) return false;
+    order = stored < p.prefix ? Order::greater : Order::less;
+    return true;
+  }
+  Order order_at(const Probe& p, Slot n, const AVLtree& node) const {
+    Order order;
+    return by_prefix(p, n, node, order) ? order : order_(p.key, node.Data);
+  }
+  // Starts loading both children of a node a descent is at: records and, for a text probe, prefix
+  // keys. A hint: the links are read unchecked and those outside the table skipped.
+  void prefetch_children(const Probe& p, const AVLtree& node) const noexcept {
+    prefetch_link(node.Small, p.text);
+    prefetch_link(node.Big, p.text);
+  }
+  void prefetch_link(float link, bool with_prefix = false) const noexcept {
+    if (!(link >= 0 && link < 16777216.0f)) return;
+    const auto s = static_cast<std::size_t>(link);
+    if (s >= table_.built()) return;
+    __builtin_prefetch(&table_[s]);
+    if (with_prefix) __builtin_prefetch(table_.prefixes() + s);
+  }
+
+  // Called before `key` is written into a record: from the first text key on, the table keeps
+  // prefix keys (when the memory can be had: they are a cache).
+  void prepare_prefixes(const VARIANT& key) noexcept;
+  // Sets the prefix key of a slot whose record just got a key.
+  void key_written(Slot slot) noexcept;
+  // Whether the prefix key of every node holding a text is what its key gives (for the verifier).
+  bool prefixes_hold() const;
+
   // The end of the subtree under `from` on `side` (small: its smallest key); nil for nil.
   Slot end(Side side, Slot from) const;
   // The smallest (small) or biggest (big) key's node; nil in an empty tree.
@@ -76,11 +134,15 @@ class Tree {
   // counting equal keys when `inclusive`; nil when there is none. Equal keys hang on the big side
   // of earlier ones, so the first equal key in read order is the first node at or after `key`.
   Slot bound(const VARIANT& key, Side toward, bool inclusive) const;
-  // Positions: the number of nodes under `n` (0 for nil), the node at a 0-based position in key
-  // order (nil past the last), and the position of a node.
-  std::size_t size_of(Slot n) const {
-    return n == nil ? 0 : table_.subtree(static_cast<std::size_t>(n));
-  }
+  // bound(key, Side::big, true), with the 0-based position of the node found in `*index`.
+  Slot lower_bound_ranked(const VARIANT& key, std::size_t* index) const;
+  // The node of the biggest key (nil in an empty tree), kept up to date by every change.
+  Slot last() const noexcept { return last_; }
+  // Positions: the number of nodes on the small side of `n` (its Small link's subtree), the node
+  // at a 0-based position in key order (nil past the last), and the position of a node. A count of
+  // the small side only, not of the whole subtree, changes with a new node only where the node
+  // went small: appending the biggest key changes none.
+  std::size_t smaller(Slot n) const { return table_.smaller(static_cast<std::size_t>(n)); }
   Slot select(std::size_t index) const;
   std::size_t rank(Slot n) const;
 
@@ -99,14 +161,28 @@ class Tree {
   void relocate(Slot from, Slot to);
   // Forgets every node: slots 0..n-1 get cleared links and no subtree; keys and payloads stay.
   void clear(std::size_t n) noexcept;
+  // A new table in place of the old one, and no nodes.
+  void reset(NodeTable table) noexcept {
+    table_ = std::move(table);
+    count_ = 0;
+    last_ = nil;
+  }
 
  private:
-  // A node's subtree size from its children's; then the same for each node above it.
-  void recount(Slot n) {
-    table_.subtree(static_cast<std::size_t>(n)) = static_cast<std::uint32_t>(
-        1 + size_of(child(at(n), Side::small)) + size_of(child(at(n), Side::big)));
+  Slot checked_link(float link) const {
+    if (link < 0) return nil;
+    if (link < 16777216.0f) {
+      const auto s = static_cast<Slot>(link);
+      if (static_cast<float>(s) == link && static_cast<std::size_t>(s) < table_.built()) return s;
+    }
+    const Slot s = to_slot(link);
+    if (s != nil) at(s);
+    return s;
   }
-  void recount_up(Slot n);
+  std::uint32_t& count_of(Slot n) noexcept { return table_.smaller(static_cast<std::size_t>(n)); }
+  // A node left the subtree on side `s` of `n`: every node from `n` up that has it on its small
+  // side counts one less.
+  void uncount(Slot n, Side s);
   // balance.cpp: after a subtree under X on side s grew or shrank by one level.
   void grown(Slot x, Side s);
   void shrunk(Slot x, Side s);
@@ -114,6 +190,7 @@ class Tree {
 
   NodeTable table_;
   float count_ = 0;
+  Slot last_ = nil;
   KeyOrder order_;
 };
 

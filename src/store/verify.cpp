@@ -51,8 +51,8 @@ struct Checker {
     const Subtree big = walk(child(node, Side::big), n);
     const int hs = small.height, hb = big.height;
     const std::size_t size = 1 + small.size + big.size;
-    expect(t.subtree(static_cast<std::size_t>(n)) == size,
-           "I7 positions: the subtree size is not its nodes' number", n);
+    expect(t.smaller(static_cast<std::size_t>(n)) == small.size,
+           "I7 positions: the count is not the number of nodes on the small side", n);
     if (n == 0) {
       r.small_height = hs;
       r.big_height = hb;
@@ -100,11 +100,16 @@ Report verify(const Store& store) {
     c.walk(0, -1);
     c.check_order();
   }
+  const std::size_t last = c.order.empty() ? 0 : c.order.back();
+  c.expect(
+      c.order.empty() ? store.last_node() == nil : store.last_node() == static_cast<Slot>(last),
+      "I8 caches: the biggest key's node is not the one remembered", static_cast<long>(last));
+  c.expect(store.prefixes_hold(), "I8 caches: a text key's prefix key is not its own", -1);
   c.expect(r.nodes == static_cast<std::size_t>(count), "I4 reach: nodes reached differ from Count",
            static_cast<long>(r.nodes));
   for (std::size_t i = static_cast<std::size_t>(std::max(count, 0.0f)); i < t.size(); ++i) {
     c.expect(is_free(t[i]), "I5 free: a slot past Count is not free", static_cast<long>(i));
-    c.expect(t.subtree(i) == 0, "I7 positions: a slot past Count has a subtree",
+    c.expect(t.smaller(i) == 0, "I7 positions: a slot past Count has a count",
              static_cast<long>(i));
   }
   return r;
