@@ -124,6 +124,7 @@ void DictionaryModel::insert(const VARIANT& key, const VARIANT& item) {
   Pair p;
   copy_of(key, p.key);
   copy_of(item, p.item);
+  p.stamp = ++stamps_;
   const auto at = std::find_if(pairs.begin(), pairs.end(), [&](const Pair& q) {
     return cmp(*q.key, *p.key) == Order::greater;
   });
@@ -178,10 +179,15 @@ std::vector<std::size_t> DictionaryModel::next(Model::Position& p, std::size_t m
   std::vector<std::size_t> r;
   std::size_t at = 0;
   if (p.started)
-    while (at < pairs.size() && cmp(*pairs[at].key, *p.key) != Order::greater) ++at;
+    while (at < pairs.size()) {
+      const Order o = cmp(*pairs[at].key, *p.key);
+      if (o == Order::greater || (o == Order::equal && pairs[at].stamp > p.stamp)) break;
+      ++at;
+    }
   for (; at < pairs.size() && r.size() < most; ++at) r.push_back(at);
   if (!r.empty()) {
     p.started = true;
+    p.stamp = pairs[r.back()].stamp;
     p.key = Variant();
     copy_value(*p.key.get(), *pairs[r.back()].key);
   }
@@ -205,11 +211,13 @@ void DictionaryModel::copy_from(const DictionaryModel& other) {
     Pair c;
     copy_value(*c.key.get(), *p.key, EmptyText::null);
     copy_value(*c.item.get(), *p.item, EmptyText::null);
+    c.stamp = p.stamp;
     pairs.push_back(std::move(c));
   }
   positions.clear();
   for (const Model::Position& p : other.positions) positions.push_back(p.clone());
   compare_mode = other.compare_mode;
+  stamps_ = other.stamps_;
 }
 
 }  // namespace quilmar::fuzz

@@ -16,6 +16,7 @@ class DictionaryModel {
  public:
   struct Pair {
     Variant key, item;
+    std::uint64_t stamp = 0;  // when the key was added: an enumerator's cut tells by it
   };
   // What a call that would store `key` makes of it: a key, NaN (error 5) or an array (error 13).
   enum class KeyCheck { key, nan, array };
@@ -33,7 +34,8 @@ class DictionaryModel {
   // The places of the keys with low <= key <= high (null: no bound); a bound that is no key
   // selects nothing.
   std::vector<std::size_t> range(const VARIANT* low, const VARIANT* high) const;
-  // Up to `most` places after the position, moving it past them.
+  // Up to `most` places after the position, moving it past them. As for clsAVLt, a position stays
+  // after the key it returned last when that key goes: an equal key added later comes after it.
   std::vector<std::size_t> next(Model::Position& p, std::size_t most) const;
   void remove_all();
   void reset();
@@ -42,6 +44,9 @@ class DictionaryModel {
   std::vector<Pair> pairs;  // in key order
   std::vector<Model::Position> positions;
   LONG compare_mode = 0;
+
+ private:
+  std::uint64_t stamps_ = 0;
 };
 
 }  // namespace quilmar::fuzz
