@@ -2,36 +2,12 @@
 # per machine) and the release archive (target `package`). Both carry the 64-bit Quilmar.dll of
 # this build and the 32-bit one of the build folder QUILMAR_WIN32_BUILD_DIR names (the win32
 # preset's, built first).
-if(QUILMAR_WIN32_BUILD_DIR)
-  set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
-  set(packages_dir ${CMAKE_BINARY_DIR})
-  # Says what to build when the 32-bit file is missing, before make would only find no rule.
-  add_custom_target(quilmar_win32_dll
-                    COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
-                            -P ${PROJECT_SOURCE_DIR}/tests/win64/win32_files.cmake)
-else()
-  # Where no 32-bit program runs there is no 32-bit build: the packages are made for the install
-  # tests only, with the 64-bit file in the 32-bit one's place, and there is no release archive.
-  message(STATUS "QUILMAR_WIN32_BUILD_DIR is empty: installer packages for the tests only")
-  set(QUILMAR_DLL32 $<TARGET_FILE:Quilmar>)
-  set(packages_dir ${CMAKE_BINARY_DIR}/installer/tests-only)
-  add_custom_target(quilmar_win32_dll)
-endif()
-
-# The package's registry rows, written under Wine from the table DllRegisterServer uses.
-add_executable(quilmar_registry_wxs tools/registry_wxs.cpp)
-target_link_libraries(quilmar_registry_wxs PRIVATE quilmar_internal)
-set(QUILMAR_PACKAGE_ROWS ${CMAKE_BINARY_DIR}/installer)
-set(rows ${QUILMAR_PACKAGE_ROWS}/registry-x64.wxi ${QUILMAR_PACKAGE_ROWS}/registry-x86.wxi)
-add_custom_command(
-  OUTPUT ${rows}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QUILMAR_PACKAGE_ROWS}
-  COMMAND ${CMAKE_COMMAND} -E env ${QUILMAR_WINE_ENV} ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
-          $<TARGET_FILE:quilmar_registry_wxs> installer/registry-x64.wxi installer/registry-x86.wxi
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS quilmar_registry_wxs
-  COMMENT "Writing the installer's registry rows under Wine"
-  VERBATIM)
+set(QUILMAR_DLL32 ${QUILMAR_WIN32_BUILD_DIR}/Quilmar.dll)
+set(packages_dir ${CMAKE_BINARY_DIR})
+# Says what to build when the 32-bit file is missing, before make would only find no rule.
+add_custom_target(quilmar_win32_dll
+                  COMMAND ${CMAKE_COMMAND} -DBUILD=${QUILMAR_WIN32_BUILD_DIR}
+                          -P ${PROJECT_SOURCE_DIR}/cmake/win32_files.cmake)
 
 find_program(QUILMAR_WIXL wixl REQUIRED)
 find_program(QUILMAR_MSIINFO msiinfo REQUIRED)  # the tests read packages back
@@ -43,7 +19,8 @@ foreach(scope user machine)
     COMMAND ${CMAKE_COMMAND} -DWIXL=${QUILMAR_WIXL} -DVERSION=${PROJECT_VERSION} -DSCOPE=${scope}
             -DROWS=${QUILMAR_PACKAGE_ROWS} -DDLL64=$<TARGET_FILE:Quilmar> -DDLL32=${QUILMAR_DLL32}
             -DOUT=${msi} -P ${PROJECT_SOURCE_DIR}/installer/msi.cmake
-    DEPENDS ${rows} Quilmar ${QUILMAR_DLL32} quilmar_win32_dll
+    DEPENDS ${QUILMAR_PACKAGE_ROW_FILES} quilmar_package_rows Quilmar ${QUILMAR_DLL32}
+            quilmar_win32_dll
             ${PROJECT_SOURCE_DIR}/installer/Quilmar.wxs
             ${PROJECT_SOURCE_DIR}/installer/msi.cmake
     COMMENT "Building the installer package Quilmar-${PROJECT_VERSION}-${scope}.msi"
@@ -52,9 +29,6 @@ foreach(scope user machine)
   set(QUILMAR_MSI_${scope} ${msi})
 endforeach()
 add_custom_target(quilmar_installer ALL DEPENDS ${QUILMAR_PACKAGES})
-if(NOT QUILMAR_WIN32_BUILD_DIR)
-  return()
-endif()
 
 # The release archive: both files, the header, the README, the examples, the packages and the
 # install note. Only this component goes in, not what third-party code would install.

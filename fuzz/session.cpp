@@ -442,8 +442,7 @@ class Session {
     }
     expect(shown_.size() == from + 1, "not exactly one warning box");
     const Shown& b = shown_.back();
-    const Text want =
-        OLESTR("Quilmar.DLL No Memory.\r\n(AllocSize=") + float_text(*warning) + OLESTR(" Failed)");
+    const Text want = Store::warning_text(*warning);
     expect(b.title == OLESTR("WARNING") && b.buttons == 0, "the warning box's title or buttons");
     expect(b.text == want, "the warning box's text");
     shown_.resize(from);

@@ -11,23 +11,17 @@ if(NOT SCOPE MATCHES "^(user|machine)$")
   message(FATAL_ERROR "msi.cmake: SCOPE is user or machine, not ${SCOPE}")
 endif()
 
-# Windows Installer compares only the first three fields of a version when it looks for the
-# package to upgrade, and the project counts its releases in the fourth: the package's version
-# carries patch and tweak together in its third field (1.0.0.5 is 1.0.5, 1.0.1.0 is 1.0.1000).
-if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
-  message(FATAL_ERROR "msi.cmake: VERSION is four numbers, not ${VERSION}")
-endif()
-math(EXPR build "${CMAKE_MATCH_3} * 1000 + ${CMAKE_MATCH_4}")
-if(CMAKE_MATCH_1 GREATER 255 OR CMAKE_MATCH_2 GREATER 255 OR CMAKE_MATCH_4 GREATER 999
-   OR build GREATER 65535)
-  message(FATAL_ERROR "msi.cmake: ${VERSION} does not fit a package version")
-endif()
-set(msi_version "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${build}")
+# The package's version: major, minor and the release number of cmake/version.cmake.
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/version.cmake)
+quilmar_version_fields(${VERSION} v)
+set(msi_version "${v_MAJOR}.${v_MINOR}.${v_RELEASE}")
 
-# Identifiers derived from the version and scope, so that the same sources always give the same
-# package: each version is a new product (a major upgrade), and each scope has its own
-# components, as their files and keys differ.
-set(namespace 1CA2EBE5-1204-4286-8DB4-ABE102C2BAAB)
+# The upgrade code, the same for every version and scope: a package replaces the product of any
+# other version under it. The identifiers below are derived from it, the version and the scope, so
+# that the same sources always give the same package: each version is a new product (a major
+# upgrade), and each scope has its own components, as their files and keys differ.
+set(upgrade_code 1CA2EBE5-1204-4286-8DB4-ABE102C2BAAB)
+set(namespace ${upgrade_code})
 string(UUID product_code NAMESPACE ${namespace} NAME "product ${SCOPE} ${msi_version}" TYPE SHA1
        UPPER)
 string(UUID component64 NAMESPACE ${namespace} NAME "component ${SCOPE} x64" TYPE SHA1 UPPER)
@@ -45,6 +39,7 @@ file(COPY_FILE ${DLL64} ${stage}/x64/Quilmar.dll)
 file(COPY_FILE ${DLL32} ${stage}/x86/Quilmar.dll)
 execute_process(
   COMMAND ${WIXL} -a x64 -I ${ROWS} -D SCOPE=${SCOPE} -D VERSION=${msi_version}
+          -D UPGRADE_CODE=${upgrade_code}
           -D PRODUCT_CODE=${product_code} -D COMPONENT64=${component64}
           -D COMPONENT32=${component32} -D QUILMAR_FOLDER=${quilmar_folder}
           -D PROGRAMS_FOLDER=${programs_folder} -D DLL64=x64/Quilmar.dll -D DLL32=x86/Quilmar.dll

@@ -12,11 +12,7 @@ cmake --build --preset native --target quilmar_demo
 echo "== native client"
 build/native/examples/quilmar_demo
 
-# Where no 32-bit program runs, the build folder leaves out the 32-bit files, as scripts/test.sh
-# configures it, so that a later full build of it does not ask for them.
-win64_args=()
-scripts/runs-32bit.sh || win64_args=(-DQUILMAR_WIN32_BUILD_DIR=)
-cmake --preset win64 "${win64_args[@]}" >/dev/null
+cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target Quilmar quilmar_client
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEARCH=win64
 export QUILMAR_WINE_TIMEOUT=120

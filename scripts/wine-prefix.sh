@@ -2,12 +2,11 @@
 # Creates the Wine prefix named by WINEPREFIX once: crash dialogs off, so that a crashing test
 # ends instead of waiting on an invisible window; the null graphics driver, so that message boxes
 # are real modal windows (the tests capture and dismiss them) although there is no display.
-# QUILMAR_WINE names the loader (wine-run.sh sets it; the 64-bit one for a 64-bit prefix).
+# Run by wine-run.sh, which sets the Wine environment and names the loader in QUILMAR_WINE (the
+# 64-bit one for a 64-bit prefix).
 set -euo pipefail
-: "${WINEPREFIX:?}"
-export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-wine="${QUILMAR_WINE:-wine}"
+: "${WINEPREFIX:?}" "${WINEARCH:?}" "${QUILMAR_WINE:?run by wine-run.sh}"
+wine="$QUILMAR_WINE"
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "com_stand_in/live_strings.h"
 #include "host/failure.h"
 #include "object.h"
 #include "quilmar/quilmar.h"

@@ -1,9 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when a layer includes one above it (platform < host < store < server), or when the public
-# headers reach into src/. Run as: cmake -DSOURCE=<project folder> -P layers.cmake
-set(layers platform host store server)
+# Fails when a layer includes one above it (com_stand_in < host < store < server), or when the
+# public headers reach into src/. Run as: cmake -DSOURCE=<project folder> -P layers.cmake
+set(layers com_stand_in host store server)
 set(bad "")
-foreach(dir include/quilmar src/platform src/host src/store src/server)
+foreach(dir include/quilmar src/com_stand_in src/host src/store src/server)
   file(GLOB_RECURSE files ${SOURCE}/${dir}/*.h ${SOURCE}/${dir}/*.cpp)
   if(dir STREQUAL "include/quilmar")
     set(above ${layers})  # a client has only include/

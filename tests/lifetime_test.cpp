@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "com_stand_in/live_strings.h"
 #include "object.h"
 #include "seams.h"
 #include "server/avl_object.h"

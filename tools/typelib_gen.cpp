@@ -4,7 +4,12 @@
 // a text default on a VARIANT, stores a float default as an integer's bits, and stamps every
 // build with a date. This program writes the same bytes on every run.
 //
-// Usage: quilmar_typelib_gen OUTPUT.tlb
+// It runs as a 64-bit program and writes the library of either Windows, so that the 32-bit build
+// runs no 32-bit code (some machines' kernels refuse it): what a 64-bit process cannot get right
+// for 32-bit Windows by itself (sizes of pointers, Variants and oleaut32's own descriptions) it
+// is told by the target below.
+//
+// Usage: quilmar_typelib_gen win32|win64 OUTPUT.tlb
 #include <wrl/client.h>
 
 #include <array>
@@ -15,9 +20,11 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quilmar/quilmar.h"
@@ -100,33 +107,77 @@ constexpr size_t kModevalIndex = 0, kEgnModIndex = 1, kBalanceIndex = 2, kSeekMo
 // 1.1 added follows them.
 constexpr std::array<UINT, kEnums.size()> kEnumTypeIndex = {2, 3, 4, 7};
 
+// ---- the Windows the library describes ----
+
+// What differs between the library for 32-bit and for 64-bit Windows. oleaut32 records with each
+// function and variable how much memory its description takes when read back (the description
+// and what it points to), counted with the structures of the process that writes it; a library
+// for the other bitness must carry that bitness's counts.
+struct Target {
+  SYSKIND syskind;
+  ULONG pointer;      // a table entry, an interface reference
+  ULONG variant;      // sizeof(VARIANT)
+  ULONG funcdesc;     // sizeof(FUNCDESC)
+  ULONG elemdesc;     // sizeof(ELEMDESC), each parameter's
+  ULONG pointee;      // what a pointer parameter's target type adds
+  ULONG paramdescex;  // sizeof(PARAMDESCEX), each default value's
+  ULONG vardesc;      // sizeof(VARDESC); a constant adds its VARIANT
+};
+constexpr Target kWin32{SYS_WIN32, 4, 16, 52, 16, 8, 24, 36};
+constexpr Target kWin64{SYS_WIN64, 8, 24, 88, 32, 8, 32, 64};
+
+// The process's own structures are one of the two.
+#ifdef _WIN64
+constexpr Target kProcess = kWin64;
+#else
+constexpr Target kProcess = kWin32;
+#endif
+static_assert(kProcess.pointer == sizeof(void*) && kProcess.variant == sizeof(VARIANT) &&
+              kProcess.funcdesc == sizeof(FUNCDESC) && kProcess.elemdesc == sizeof(ELEMDESC) &&
+              kProcess.paramdescex == sizeof(PARAMDESCEX) && kProcess.vardesc == sizeof(VARDESC));
+
 enum class FieldKind { Float, Variant, Balance };
 
 struct Field {
   const char* name;
   FieldKind kind;
-  ULONG offset;
 };
 
-const std::array<Field, 6> kFields = {{
-    {"Parent", FieldKind::Float, offsetof(AVLtree, Parent)},
-    {"Small", FieldKind::Float, offsetof(AVLtree, Small)},
-    {"Big", FieldKind::Float, offsetof(AVLtree, Big)},
-    {"Data", FieldKind::Variant, offsetof(AVLtree, Data)},
-    {"Balance", FieldKind::Balance, offsetof(AVLtree, Balance)},
-    {"SubData", FieldKind::Variant, offsetof(AVLtree, SubData)},
+// The record, packed to 4 bytes on both: a float is 4 bytes, a BALANCESTS 4, a VARIANT the
+// target's.
+constexpr std::array<Field, 6> kFields = {{
+    {"Parent", FieldKind::Float},
+    {"Small", FieldKind::Float},
+    {"Big", FieldKind::Float},
+    {"Data", FieldKind::Variant},
+    {"Balance", FieldKind::Balance},
+    {"SubData", FieldKind::Variant},
 }};
-constexpr ULONG kRecordSize = sizeof(AVLtree);
 constexpr UINT kRecordIndex = 5;  // the last of version 1.0's six types
-static_assert(kRecordSize == (sizeof(void*) == 8 ? 64 : 48));
+constexpr UINT kInterfaceIndex = 0, kInterface2Index = 6;
 
-// Each build describes the Windows it targets: the record's layout and the table's entry size
-// differ between the two.
-#ifdef _WIN64
-constexpr SYSKIND kSysKind = SYS_WIN64;
-#else
-constexpr SYSKIND kSysKind = SYS_WIN32;
-#endif
+struct RecordLayout {
+  std::array<ULONG, kFields.size()> offsets;
+  ULONG size;
+};
+
+constexpr RecordLayout record_layout(const Target& target) {
+  RecordLayout layout{};
+  ULONG at = 0;
+  for (size_t i = 0; i < kFields.size(); ++i) {
+    layout.offsets[i] = at;
+    at += kFields[i].kind == FieldKind::Variant ? target.variant : 4;
+  }
+  layout.size = at;
+  return layout;
+}
+
+// quilmar.h's record, as this process compiles it, is the layout its own target gets.
+static_assert(record_layout(kProcess).size == sizeof(AVLtree) &&
+              record_layout(kProcess).offsets[3] == offsetof(AVLtree, Data) &&
+              record_layout(kProcess).offsets[4] == offsetof(AVLtree, Balance) &&
+              record_layout(kProcess).offsets[5] == offsetof(AVLtree, SubData));
+static_assert(record_layout(kWin32).size == 48 && record_layout(kWin64).size == 64);
 
 // IUnknown's three and IDispatch's four entries precede the interface's own.
 constexpr UINT kInheritedEntries = 7;
@@ -147,10 +198,32 @@ HREFTYPE reference(ICreateTypeInfo2* from, IUnknown* to) {
 
 class TypeDescs;
 
+// The size oleaut32 records for one function or variable: as this process wrote it, and as the
+// target's structures make it.
+struct DescriptionSize {
+  ULONG written, wanted;
+};
+// Per type (by its index in the library), its functions' then its variables', in their order.
+using DescriptionSizes = std::map<UINT, std::vector<DescriptionSize>>;
+
+ULONG function_size(const Target& target, const std::vector<ELEMDESC>& params) {
+  ULONG size = target.funcdesc;
+  for (const ELEMDESC& param : params) {
+    size += target.elemdesc;
+    if (param.tdesc.vt == VT_PTR) size += target.pointee;
+    if (param.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) size += target.paramdescex;
+  }
+  return size;
+}
+
+ULONG variable_size(const Target& target, VARKIND kind) {
+  return target.vardesc + (kind == VAR_CONST ? target.variant : 0);
+}
+
 class Writer {
  public:
-  explicit Writer(const std::wstring& path) {
-    check(CreateTypeLib2(kSysKind, path.c_str(), &lib_), "CreateTypeLib2");
+  Writer(const std::wstring& path, const Target& target) : target_(target) {
+    check(CreateTypeLib2(target_.syskind, path.c_str(), &lib_), "CreateTypeLib2");
     check(lib_->SetName(Wide("Quilmar").get()), "SetName");
     check(lib_->SetGuid(LIBID_Quilmar), "SetGuid");
     const quilmar::registry::LibVersion version = quilmar::registry::kLibVersion;
@@ -171,7 +244,8 @@ class Writer {
     create(enums_[kSeekModeIndex], kEnums[kSeekModeIndex].name, TKIND_ENUM,
            kEnums[kSeekModeIndex].guid);
 
-    for (size_t i = 0; i < kEnums.size(); ++i) fill_enum(enums_[i].Get(), kEnums[i]);
+    for (size_t i = 0; i < kEnums.size(); ++i)
+      fill_enum(enums_[i].Get(), kEnumTypeIndex[i], kEnums[i]);
     fill_record();
     fill_interfaces();
     fill_coclass();
@@ -183,6 +257,8 @@ class Writer {
     check(lib_->SaveAllChanges(), "SaveAllChanges");
   }
 
+  const DescriptionSizes& description_sizes() const { return sizes_; }
+
  private:
   void create(ComPtr<ICreateTypeInfo2>& info, const char* name, TYPEKIND kind, const GUID& guid) {
     ComPtr<ICreateTypeInfo> created;
@@ -193,7 +269,7 @@ class Writer {
     check(info->SetAlignment(4), "SetAlignment");
   }
 
-  void fill_enum(ICreateTypeInfo2* info, const EnumType& type) {
+  void fill_enum(ICreateTypeInfo2* info, UINT type_index, const EnumType& type) {
     UINT index = 0;
     for (const Constant& constant : type.members) {
       VARIANT value;
@@ -205,17 +281,18 @@ class Writer {
       desc.lpvarValue = &value;
       desc.elemdescVar.tdesc.vt = VT_I4;
       desc.varkind = VAR_CONST;
-      add_var(info, index++, desc, constant.name);
+      add_var(info, type_index, index++, desc, constant.name);
     }
   }
 
   void fill_record() {
     const HREFTYPE balance = reference(record_.Get(), enums_[kBalanceIndex].Get());
+    const RecordLayout layout = record_layout(target_);
     UINT index = 0;
     for (const Field& field : kFields) {
       VARDESC desc{};
       desc.memid = kFirstVarId + static_cast<MEMBERID>(index);
-      desc.oInst = field.offset;
+      desc.oInst = layout.offsets[index];
       desc.varkind = VAR_PERINSTANCE;
       switch (field.kind) {
         case FieldKind::Float: desc.elemdescVar.tdesc.vt = VT_R4; break;
@@ -225,21 +302,24 @@ class Writer {
           desc.elemdescVar.tdesc.hreftype = balance;
           break;
       }
-      add_var(record_.Get(), index++, desc, field.name);
+      add_var(record_.Get(), kRecordIndex, index++, desc, field.name);
     }
   }
 
   // Enumeration members and record fields carry their own name as documentation.
-  static void add_var(ICreateTypeInfo2* info, UINT index, VARDESC& desc, const char* name) {
+  void add_var(ICreateTypeInfo2* info, UINT type_index, UINT index, VARDESC& desc,
+               const char* name) {
     check(info->AddVarDesc(index, &desc), "AddVarDesc");
+    sizes_[type_index].push_back(
+        {variable_size(kProcess, desc.varkind), variable_size(target_, desc.varkind)});
     check(info->SetVarName(index, Wide(name).get()), "SetVarName");
     check(info->SetVarDocString(index, Wide(name).get()), "SetVarDocString");
   }
 
   void fill_interfaces();
-  void fill_interface(ICreateTypeInfo2* iface, Interface tag, HREFTYPE base);
-  static void add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry,
-                           const Member& member, TypeDescs& types);
+  void fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag, HREFTYPE base);
+  void add_function(ICreateTypeInfo2* iface, UINT type_index, UINT index, UINT vtable_entry,
+                    const Member& member, TypeDescs& types);
   // The newest interface is the default; the older one stays listed for tools that look for it.
   void fill_coclass() {
     check(coclass_->AddImplType(0, reference(coclass_.Get(), iface2_.Get())), "AddImplType");
@@ -248,6 +328,8 @@ class Writer {
     check(coclass_->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags");
   }
 
+  const Target& target_;
+  DescriptionSizes sizes_;
   ComPtr<ICreateTypeLib2> lib_;
   ComPtr<ICreateTypeInfo2> iface_;
   ComPtr<ICreateTypeInfo2> coclass_;
@@ -343,11 +425,14 @@ void Writer::fill_interfaces() {
   check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
   ComPtr<ITypeInfo> dispatch;
   check(stdole->GetTypeInfoOfGuid(IID_IDispatch, &dispatch), "GetTypeInfoOfGuid(IDispatch)");
-  fill_interface(iface_.Get(), Interface::clsAVLt, reference(iface_.Get(), dispatch.Get()));
-  fill_interface(iface2_.Get(), Interface::clsAVLt2, reference(iface2_.Get(), iface_.Get()));
+  fill_interface(iface_.Get(), kInterfaceIndex, Interface::clsAVLt,
+                 reference(iface_.Get(), dispatch.Get()));
+  fill_interface(iface2_.Get(), kInterface2Index, Interface::clsAVLt2,
+                 reference(iface2_.Get(), iface_.Get()));
 }
 
-void Writer::fill_interface(ICreateTypeInfo2* iface, Interface tag, HREFTYPE base) {
+void Writer::fill_interface(ICreateTypeInfo2* iface, UINT type_index, Interface tag,
+                            HREFTYPE base) {
   check(iface->AddImplType(0, base), "AddImplType");
   check(iface->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
@@ -358,10 +443,10 @@ void Writer::fill_interface(ICreateTypeInfo2* iface, Interface tag, HREFTYPE bas
   UINT index = 0;
   for (UINT row = 0; row < std::size(kMembers); ++row)
     if (kMembers[row].iface == tag)
-      add_function(iface, index++, kInheritedEntries + row, kMembers[row], types);
+      add_function(iface, type_index, index++, kInheritedEntries + row, kMembers[row], types);
 }
 
-void Writer::add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry,
+void Writer::add_function(ICreateTypeInfo2* iface, UINT type_index, UINT index, UINT vtable_entry,
                           const Member& member, TypeDescs& types) {
   const bool by_value = member.pass == quilmar::members::Pass::by_value;
   std::vector<ELEMDESC> params;
@@ -392,10 +477,11 @@ void Writer::add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry
   desc.invkind = static_cast<INVOKEKIND>(member.invoke);
   desc.callconv = CC_STDCALL;
   desc.cParams = static_cast<SHORT>(params.size());
-  desc.oVft = static_cast<SHORT>(vtable_entry * sizeof(void*));
+  desc.oVft = static_cast<SHORT>(vtable_entry * target_.pointer);
   desc.elemdescFunc.tdesc.vt = VT_HRESULT;
   if (member.hidden) desc.wFuncFlags = FUNCFLAG_FRESTRICTED | FUNCFLAG_FHIDDEN;
   check(iface->AddFuncDesc(index, &desc), "AddFuncDesc");
+  sizes_[type_index].push_back({function_size(kProcess, params), function_size(target_, params)});
 
   std::vector<LPOLESTR> name_ptrs;
   for (Wide& name : names) name_ptrs.push_back(name.get());
@@ -405,18 +491,26 @@ void Writer::add_function(ICreateTypeInfo2* iface, UINT index, UINT vtable_entry
 
 // ---- stored sizes ----
 
-// Wine's layout step stores a record's size as 0 and, in a library for 64-bit Windows, an
-// enumeration's as that of a pointer, although an enumeration travels as a 32-bit integer; no
-// ICreateTypeInfo call sets either. The size lives in the type's entry of the file's type table;
-// these are the places of the compiled type-library format that lead to it.
+// Sizes that no ICreateTypeInfo call sets, written into the saved file: Wine's layout step stores
+// a record's size as 0 and an enumeration's, in a library it writes from a 64-bit process, as that
+// of a pointer, although an enumeration travels as a 32-bit integer; it counts the table IDispatch
+// passes on with the pointers of the IDispatch description it finds, which is this process's
+// unless the prefix registered the target's (its 32-bit setup does, where 32-bit programs run); and
+// each function's and variable's description size is this process's (see Target). These are the
+// places of the compiled type-library format that lead to them.
 constexpr int32_t kMagic = 0x5446534D;  // "MSFT"
 constexpr size_t kFlagsAt = 0x14;
 constexpr int32_t kHasHelpLibrary = 0x100;  // an extra 32-bit field follows the header
 constexpr size_t kTypeCountAt = 0x20;
 constexpr size_t kHeaderSize = 0x54;
 constexpr size_t kEntryKindAt = 0x00;
-constexpr size_t kEntryElementsAt = 0x18;  // variables in the high half, functions in the low
+constexpr size_t kEntryRecordsAt = 0x04;    // where the type's function and variable records are
+constexpr size_t kEntryElementsAt = 0x18;   // variables in the high half, functions in the low
+constexpr size_t kEntryTableSizeAt = 0x4E;  // 16 bits: an interface's table, inherited entries too
 constexpr size_t kEntrySizeAt = 0x50;
+// A record starts with its length (low half), and holds the description's size at 0x0E; the
+// records follow a 32-bit total, functions first.
+constexpr size_t kRecordDescriptionSizeAt = 0x0E;
 
 // A type whose size the library must report, and what identifies its entry.
 struct StoredSize {
@@ -426,34 +520,64 @@ struct StoredSize {
   ULONG size;
 };
 
-std::vector<StoredSize> stored_sizes() {
+std::vector<StoredSize> stored_sizes(const Target& target) {
   std::vector<StoredSize> sizes;
   for (size_t i = 0; i < kEnums.size(); ++i)
     sizes.push_back({kEnumTypeIndex[i], TKIND_ENUM, kEnums[i].members.size(), 4});
-  sizes.push_back({kRecordIndex, TKIND_RECORD, kFields.size(), kRecordSize});
+  sizes.push_back({kRecordIndex, TKIND_RECORD, kFields.size(), record_layout(target).size});
   return sizes;
 }
 
-class FileBytes {
+// An interface's table: the inherited entries, then a row's entry for every row up to the last of
+// its own (a derived interface continues its base's table).
+struct TableSize {
+  UINT type_index;
+  Interface tag;
+};
+constexpr std::array<TableSize, 2> kTables = {{
+    {kInterfaceIndex, Interface::clsAVLt},
+    {kInterface2Index, Interface::clsAVLt2},
+}};
+
+ULONG table_size(const Target& target, Interface tag) {
+  UINT end = 0;
+  for (UINT row = 0; row < std::size(kMembers); ++row)
+    if (kMembers[row].iface == tag) end = row + 1;
+  return (kInheritedEntries + end) * target.pointer;
+}
+
+class LibraryFile {
  public:
-  explicit FileBytes(const std::wstring& path) : path_(path) {
+  explicit LibraryFile(const std::wstring& path) : path_(path) {
     std::ifstream in(path_.c_str(), std::ios::binary);
     bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (!in && !in.eof()) throw std::runtime_error("cannot read the type library");
+    if (at(0) != kMagic) throw std::runtime_error("not a compiled type library");
+    offsets_ = kHeaderSize + ((at(kFlagsAt) & kHasHelpLibrary) ? 4 : 0);
+    count_ = at(kTypeCountAt);
+    if (count_ < 0) throw std::runtime_error("the type library counts its types below zero");
+  }
+
+  // Where the entry of the type at this index starts.
+  size_t entry(UINT type_index) const {
+    if (type_index >= static_cast<UINT>(count_))
+      throw std::runtime_error("the type library lacks a type");
+    const size_t segments = offsets_ + 4 * static_cast<size_t>(count_);
+    return static_cast<size_t>(at(segments)) + static_cast<size_t>(at(offsets_ + 4 * type_index));
   }
 
   int32_t at(size_t offset) const {
-    if (offset > bytes_.size() || bytes_.size() - offset < 4)
-      throw std::runtime_error("the type library is shorter than its own header says");
     int32_t value;
-    std::memcpy(&value, bytes_.data() + offset, 4);
+    std::memcpy(&value, bytes(offset, 4), 4);
     return value;
   }
-
-  void put(size_t offset, int32_t value) {
-    at(offset);  // bounds
-    std::memcpy(bytes_.data() + offset, &value, 4);
+  int16_t at16(size_t offset) const {
+    int16_t value;
+    std::memcpy(&value, bytes(offset, 2), 2);
+    return value;
   }
+  void put(size_t offset, int32_t value) { std::memcpy(bytes(offset, 4), &value, 4); }
+  void put16(size_t offset, int16_t value) { std::memcpy(bytes(offset, 2), &value, 2); }
 
   void save() const {
     std::ofstream out(path_.c_str(), std::ios::binary | std::ios::trunc);
@@ -462,46 +586,99 @@ class FileBytes {
   }
 
  private:
+  const char* bytes(size_t offset, size_t length) const {
+    if (offset > bytes_.size() || bytes_.size() - offset < length)
+      throw std::runtime_error("the type library is shorter than its own header says");
+    return bytes_.data() + offset;
+  }
+  char* bytes(size_t offset, size_t length) {
+    return const_cast<char*>(std::as_const(*this).bytes(offset, length));
+  }
+
   std::wstring path_;
   std::vector<char> bytes_;
+  size_t offsets_ = 0;
+  int32_t count_ = 0;
 };
 
-void store_sizes(const std::wstring& path, const std::vector<StoredSize>& sizes) {
-  FileBytes file(path);
-  if (file.at(0) != kMagic) throw std::runtime_error("not a compiled type library");
-  const size_t offsets = kHeaderSize + ((file.at(kFlagsAt) & kHasHelpLibrary) ? 4 : 0);
-  const int32_t count = file.at(kTypeCountAt);
-  const size_t segments = offsets + 4 * static_cast<size_t>(count < 0 ? 0 : count);
+void store_sizes(LibraryFile& file, const std::vector<StoredSize>& sizes) {
   for (const StoredSize& type : sizes) {
-    if (count < 0 || type.type_index >= static_cast<UINT>(count))
-      throw std::runtime_error("the type library lacks a type");
-    const size_t entry = static_cast<size_t>(file.at(segments)) +
-                         static_cast<size_t>(file.at(offsets + 4 * type.type_index));
+    const size_t entry = file.entry(type.type_index);
     const bool is_the_type =
         (file.at(entry + kEntryKindAt) & 0xF) == type.kind &&
         (file.at(entry + kEntryElementsAt) >> 16) == static_cast<int32_t>(type.vars);
     const int32_t stored = file.at(entry + kEntrySizeAt);
-    const bool known = stored == 0 || stored == static_cast<int32_t>(sizeof(void*)) ||
+    const bool known = stored == 0 || stored == static_cast<int32_t>(kProcess.pointer) ||
                        stored == static_cast<int32_t>(type.size);
     if (!is_the_type || !known)
       throw std::runtime_error("a type's entry is not where the format puts it");
     file.put(entry + kEntrySizeAt, static_cast<int32_t>(type.size));
   }
-  file.save();
+}
+
+void store_table_sizes(LibraryFile& file, const Target& target) {
+  for (const TableSize& table : kTables) {
+    const size_t entry = file.entry(table.type_index);
+    const ULONG size = table_size(target, table.tag);
+    const ULONG with_own_dispatch = size + kInheritedEntries * (kProcess.pointer - target.pointer);
+    const int32_t kind = file.at(entry + kEntryKindAt) & 0xF;
+    const int16_t stored = file.at16(entry + kEntryTableSizeAt);
+    const bool known =
+        stored == static_cast<int16_t>(size) || stored == static_cast<int16_t>(with_own_dispatch);
+    if ((kind != TKIND_DISPATCH && kind != TKIND_INTERFACE) || !known)
+      throw std::runtime_error("an interface's entry is not where the format puts it");
+    file.put16(entry + kEntryTableSizeAt, static_cast<int16_t>(size));
+  }
+}
+
+// Every description size oleaut32 wrote must be the one this program counts for this process:
+// otherwise its count for the target could be wrong too, and the file is not written.
+void store_description_sizes(LibraryFile& file, const DescriptionSizes& sizes) {
+  for (const auto& [type_index, records] : sizes) {
+    const size_t entry = file.entry(type_index);
+    const int32_t elements = file.at(entry + kEntryElementsAt);
+    if (static_cast<size_t>((elements & 0xFFFF) + ((elements >> 16) & 0xFFFF)) != records.size())
+      throw std::runtime_error("a type's entry is not where the format puts it");
+    size_t at = static_cast<size_t>(file.at(entry + kEntryRecordsAt)) + 4;
+    for (const DescriptionSize& size : records) {
+      const size_t length = static_cast<size_t>(file.at(at) & 0xFFFF);
+      if (length <= kRecordDescriptionSizeAt)
+        throw std::runtime_error("a function or variable record is shorter than the format's");
+      if (file.at16(at + kRecordDescriptionSizeAt) != static_cast<int16_t>(size.written))
+        throw std::runtime_error("oleaut32 counts a description's size otherwise than expected");
+      file.put16(at + kRecordDescriptionSizeAt, static_cast<int16_t>(size.wanted));
+      at += length;
+    }
+  }
 }
 
 // Reads the saved library back as clients will.
-void verify_sizes(const std::wstring& path, const std::vector<StoredSize>& sizes) {
+void verify_sizes(const std::wstring& path, const Target& target) {
   ComPtr<ITypeLib> lib;
   check(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx");
-  for (const StoredSize& type : sizes) {
-    ComPtr<ITypeInfo> info;
-    check(lib->GetTypeInfo(type.type_index, &info), "GetTypeInfo");
+  const auto attributes = [](ITypeInfo* info) {
     TYPEATTR* attr = nullptr;
     check(info->GetTypeAttr(&attr), "GetTypeAttr");
-    const bool right = attr->typekind == type.kind && attr->cbSizeInstance == type.size;
+    const TYPEATTR copy = *attr;
     info->ReleaseTypeAttr(attr);
-    if (!right) throw std::runtime_error("a saved type does not report its size");
+    return copy;
+  };
+  for (const StoredSize& type : stored_sizes(target)) {
+    ComPtr<ITypeInfo> info;
+    check(lib->GetTypeInfo(type.type_index, &info), "GetTypeInfo");
+    const TYPEATTR attr = attributes(info.Get());
+    if (attr.typekind != type.kind || attr.cbSizeInstance != type.size)
+      throw std::runtime_error("a saved type does not report its size");
+  }
+  for (const TableSize& table : kTables) {
+    // The interface side of the dual interface holds the table.
+    ComPtr<ITypeInfo> dual, iface;
+    HREFTYPE ref = 0;
+    check(lib->GetTypeInfo(table.type_index, &dual), "GetTypeInfo");
+    check(dual->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), "GetRefTypeOfImplType");
+    check(dual->GetRefTypeInfo(ref, &iface), "GetRefTypeInfo");
+    if (attributes(iface.Get()).cbSizeVft != table_size(target, table.tag))
+      throw std::runtime_error("a saved interface does not report its table's size");
   }
 }
 
@@ -515,18 +692,28 @@ std::wstring widen(const char* narrow) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.tlb\n", argv[0]);
+  const Target* target = nullptr;
+  if (argc == 3 && std::strcmp(argv[1], "win32") == 0) target = &kWin32;
+  if (argc == 3 && std::strcmp(argv[1], "win64") == 0) target = &kWin64;
+  if (!target) {
+    std::fprintf(stderr, "usage: %s win32|win64 OUTPUT.tlb\n", argv[0]);
     return 2;
   }
   // Written under another name first, so that a failed run leaves no file the build takes as
   // up to date.
-  const std::wstring path = widen(argv[1]);
+  const std::wstring path = widen(argv[2]);
   const std::wstring part = path + L".part";
   try {
-    Writer(part).write();
-    store_sizes(part, stored_sizes());
-    verify_sizes(part, stored_sizes());
+    Writer writer(part, *target);
+    writer.write();
+    {
+      LibraryFile file(part);
+      store_sizes(file, stored_sizes(*target));
+      store_table_sizes(file, *target);
+      store_description_sizes(file, writer.description_sizes());
+      file.save();
+    }
+    verify_sizes(part, *target);
     if (!MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
       throw std::runtime_error("cannot rename the finished type library");
     return 0;

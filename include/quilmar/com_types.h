@@ -17,11 +17,6 @@
 // IProvideClassInfo. (winuser.h's GetClassInfo macro renames its member alike in every file.)
 #include <ocidl.h>
 
-// Test-only: strings allocated and not yet freed; oleaut32 does not say, so -1.
-inline long live_bstr_count() noexcept {
-  return -1;
-}
-
 #else  // stand-ins for non-Windows hosts
 
 #include <cstddef>
@@ -377,8 +372,5 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
 UINT SafeArrayGetDim(SAFEARRAY* psa);
-
-// Test-only: strings allocated and not yet freed, so tests and the fuzzer can tell a leak.
-long live_bstr_count() noexcept;
 
 #endif  // _WIN32

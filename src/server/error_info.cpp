@@ -25,7 +25,7 @@ bool dictionary_interface(REFIID riid) noexcept {
 
 }  // namespace
 
-const ErrorSource kStoreErrors = {OLESTR("Quilmar.clsAVLt"), &IID__clsAVLt, store_interface};
+const ErrorSource kStoreErrors = {OLESTR("") QUILMAR_PROG_ID, &IID__clsAVLt, store_interface};
 const ErrorSource kDictionaryErrors = {OLESTR("Quilmar.SortedDictionary"), &IID_ISortedDictionary,
                                        dictionary_interface};
 

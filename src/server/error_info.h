@@ -5,6 +5,7 @@
 
 #include "host/text.h"
 #include "quilmar/quilmar.h"
+#include "server/registry_table.h"
 
 namespace quilmar {
 

@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <cwchar>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/failure.h"
 #include "quilmar/quilmar.h"
+#include "server/module_path.h"
 #include "server/registry_table.h"
 
 namespace quilmar {
 namespace {
-
-HMODULE this_module = nullptr;
 
 // On 64-bit Windows the 32-bit and the 64-bit file register side by side. Each bitness has its own
 // view of the class keys and its own entry in the type library's key; the programmatic
@@ -33,27 +34,12 @@ struct Row {
   std::wstring data;
 };
 
-std::wstring guid_text(REFGUID guid) {
-  wchar_t text[39] = {};
-  StringFromGUID2(guid, text, 39);
-  return text;
-}
-
-std::wstring module_path() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(this_module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) fail(HRESULT_FROM_WIN32(GetLastError()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);  // truncated: the path is longer than the buffer
-  }
-}
-
-std::wstring class_key() {
-  return L"CLSID\\" + guid_text(CLSID_clsAVLt);
+// The class's key that names the file, as the table writes it.
+std::wstring class_server_key() {
+  for (const registry::Row& row : registry::kRows)
+    if (row.part == registry::Part::class_view && std::wstring_view(row.data) == registry::kFile)
+      return row.key;
+  throw std::logic_error("the registry table names no file for the class");
 }
 
 // The table's rows of one part, for the file at this path.
@@ -116,15 +102,36 @@ using registry::kEarlierLibVersion;
 using registry::kLibVersion;
 using registry::LibVersion;
 
+// One version's key, spelled as RegisterTypeLib spells it.
 std::wstring type_library_key(LibVersion version) {
   wchar_t number[16];
   swprintf(number, std::size(number), L"\\%x.%x", version.major, version.minor);
-  return L"TypeLib\\" + guid_text(LIBID_Quilmar) + number;
+  return registry::kLibraryKey + std::wstring(number);
 }
 
 // The library's entry for one platform: the file registered for it.
 std::wstring type_library_file_key(LibVersion version, SYSKIND platform) {
-  return type_library_key(version) + (platform == SYS_WIN64 ? L"\\0\\win64" : L"\\0\\win32");
+  std::wstring entry = registry::kFileEntry;
+  const std::wstring_view placeholder = registry::kPlatform;
+  entry.replace(entry.find(placeholder), placeholder.size(),
+                platform == SYS_WIN64 ? L"win64" : L"win32");
+  return type_library_key(version) + entry;
+}
+
+// Below a version's key, what the table writes beside the files' entries (\HELPDIR, \FLAGS), then
+// the folder of those entries (\0).
+std::vector<std::wstring> type_library_children() {
+  const std::wstring version_key = type_library_key(kLibVersion);
+  const std::wstring_view entry = registry::kFileEntry;
+  std::vector<std::wstring> children;
+  for (const registry::Row& row : registry::kRows) {
+    const std::wstring_view key = row.key;
+    if (!key.starts_with(version_key) || key.size() == version_key.size()) continue;
+    const std::wstring_view child = key.substr(version_key.size());
+    if (child != entry) children.emplace_back(child);
+  }
+  children.emplace_back(entry.substr(0, entry.rfind(L'\\')));
+  return children;
 }
 
 // The file an entry names; empty when there is no entry. (A REG_EXPAND_SZ path arrives expanded.)
@@ -175,9 +182,10 @@ HRESULT delete_entry(LibVersion version) {
   const std::wstring key = type_library_key(version);
   const HRESULT hr = status_of(
       RegDeleteKeyW(HKEY_CLASSES_ROOT, type_library_file_key(version, kOwnPlatform).c_str()));
-  if (has_subkeys(key + L"\\0")) return hr;
-  for (const wchar_t* part : {L"\\0", L"\\FLAGS", L"\\HELPDIR"})
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, (key + part).c_str());
+  const std::vector<std::wstring> children = type_library_children();
+  if (has_subkeys(key + children.back())) return hr;  // another platform's file
+  for (const std::wstring& child : children)
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (key + child).c_str());
   if (!has_subkeys(key)) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
   return hr;
 }
@@ -238,10 +246,6 @@ HRESULT delete_keys(const std::vector<Row>& rows) {
 
 }  // namespace
 
-void set_library_module(HMODULE module) noexcept {
-  this_module = module;
-}
-
 HRESULT register_server() noexcept try {
   const std::wstring path = module_path();
   std::vector<Row> rows = class_rows(path);
@@ -261,7 +265,7 @@ HRESULT unregister_server() noexcept try {
   if (SUCCEEDED(first)) first = classes;
   // The other view still leading to a file keeps the shared identifier. Where there is no other
   // view (32-bit Windows) the flag is ignored and this view's class key, just deleted, is seen.
-  if (!key_exists(class_key() + L"\\InprocServer32", kOtherView)) {
+  if (!key_exists(class_server_key(), kOtherView)) {
     const HRESULT prog_id = delete_keys(prog_id_rows());
     if (SUCCEEDED(first)) first = prog_id;
   }

@@ -6,10 +6,6 @@
 
 namespace quilmar {
 
-// Records the module this code runs in (the library entry point does, at load). Until then the
-// process's own file is the one registered.
-void set_library_module(HMODULE module) noexcept;
-
 // Registers the type library from this file's own resource and writes the class's entries.
 // Returns the first failing status; entries already written stay.
 HRESULT register_server() noexcept;

@@ -9,12 +9,16 @@
 
 namespace quilmar {
 
+Text Store::warning_text(float shown_size) {
+  Text text = OLESTR("Quilmar.DLL No Memory.\r\n(AllocSize=");
+  text += float_text(shown_size);
+  text += OLESTR(" Failed)");
+  return text;
+}
+
 void Store::warn(float shown_size) noexcept {
   try {
-    Text text = OLESTR("Quilmar.DLL No Memory.\r\n(AllocSize=");
-    text += float_text(shown_size);
-    text += OLESTR(" Failed)");
-    message_box(text, 0, OLESTR("WARNING"));
+    message_box(warning_text(shown_size), 0, OLESTR("WARNING"));
   } catch (...) {
     // Not even the text could be built: there is nobody left to tell.
   }

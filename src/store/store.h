@@ -54,6 +54,8 @@ class Store {
   LONG memory_size() const { return to_int32(alloc_size_); }
   LONG data_number() const { return to_int32(tree_.count()); }
   static constexpr const OLECHAR* version() noexcept { return OLESTR("Ver1.06"); }
+  // The warning box's text for a refused key, naming the size that could not be had.
+  static Text warning_text(float shown_size);
   // A key the store could hold. Its own keys: not read as an empty slot ("", Empty, Null) and
   // with an order (not NaN, an object, an array or an error value). A dictionary's: anything but
   // NaN and arrays.

@@ -1,5 +1,9 @@
 #include "seams.h"
 
+#include <string>
+
+#include "store/store.h"
+
 namespace quilmar::test {
 
 BoxCapture::BoxCapture()
@@ -18,7 +22,7 @@ AllocationLimit::AllocationLimit(std::size_t slots)
     : AllocationHook([slots](std::size_t bytes) { return bytes <= slots * sizeof(AVLtree); }) {}
 
 std::string warning_text(const char* alloc_size) {
-  return std::string("Quilmar.DLL No Memory.\r\n(AllocSize=") + alloc_size + " Failed)";
+  return to_utf8(Store::warning_text(std::stof(alloc_size)));
 }
 
 }  // namespace quilmar::test

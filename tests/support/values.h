@@ -1,9 +1,11 @@
-// Variants of every kind for tests, owned so that nothing leaks.
+// Variants of every kind for tests and the fuzzer, owned so that nothing leaks; with the count of
+// live strings that tells whether something did.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "com_stand_in/live_strings.h"
 #include "host/variant.h"
 
 namespace quilmar::test {

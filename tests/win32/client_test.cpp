@@ -259,12 +259,13 @@ TEST(Client, WarningBoxShownWithItsTitleTextAndButtons) {
   Ref<_clsAVLt> store;
   create(store);
   BoxCatcher catcher;
-  EXPECT_FALSE(alloc(store.get(), -1));
+  EXPECT_TRUE(alloc(store.get(), 0.4f));  // one slot, which never grows
   insert(store.get(), L"x", L"payload");
-  EXPECT_EQ(data_number(store.get()), 0);
+  insert(store.get(), L"y", L"payload");
+  EXPECT_EQ(data_number(store.get()), 1);
   ASSERT_EQ(catcher.seen.size(), 1u);
   EXPECT_EQ(catcher.seen[0].title, L"WARNING");
-  EXPECT_EQ(catcher.seen[0].text, L"Quilmar.DLL No Memory.\r\n(AllocSize=-1 Failed)");
+  EXPECT_EQ(catcher.seen[0].text, L"Quilmar.DLL No Memory.\r\n(AllocSize=0.4 Failed)");
   EXPECT_EQ(catcher.seen[0].buttons, L"OK");
   EXPECT_FALSE(catcher.seen[0].icon);
 }

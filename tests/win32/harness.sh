@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the Windows-side checks of Quilmar.dll under Wine, in the prefix named by WINEPREFIX.
-#   harness.sh exports OBJDUMP DLL [FORMAT]     exports, ordinals and imports of the file, and
-#                                               its format (pei-i386, pei-x86-64)
-#   harness.sh registration DLL EXPECTED PLATFORM
+#   harness.sh exports OBJDUMP DLL FORMAT DEF   the file's format (pei-i386, pei-x86-64), its
+#                                               exports and their ordinals as the .def file DEF
+#                                               lists them, and its imports
+#   harness.sh registration DLL EXPECTED PLATFORM VIEW32
 #                                               regsvr32 and regsvr32 /u, and what the registry
-#                                               holds (PLATFORM: win32 or win64, the DLL's)
+#                                               holds (PLATFORM: win32 or win64, the DLL's); with
+#                                               VIEW32 yes also the 32-bit view of a 64-bit
+#                                               prefix, which only 32-bit programs read
 #   harness.sh side-by-side DLL64 DLL32 EXPECTED PROBE
 #                                               both registered, each unregistered alone, in
 #                                               both orders: both registry views, and which
@@ -15,9 +18,10 @@
 #                                               cscript (or HOST) under the box watcher, in a
 #                                               BITS-bit process
 #
-# EXPECTED is the folder of expected registry states (registry/): one file per state and view,
-# named REGISTERED.BITS-bit-view.txt, where REGISTERED is win32, win64 or both and BITS the
-# bitness of the process looking; @DLL32@ and @DLL64@ stand for the files' Windows paths.
+# EXPECTED is the folder of expected registry states (registry/, made from the registry table by
+# tests/registry_dumps.cpp): one file per state and view, named REGISTERED.BITS-bit-view.txt, where
+# REGISTERED is win32, win64 or both and BITS the bitness of the process looking; @DLL32@ and
+# @DLL64@ stand for the files' Windows paths.
 #
 # Every wine call is checked: a program that did not run, or ran and failed, is a test failure
 # with its status and its output, never an empty answer.
@@ -66,21 +70,22 @@ windows_path() {
 check_exports() {
   local dump
   dump="$("$1" -p "$2")"
-  [ -z "${3:-}" ] || grep -q "file format $3\$" <<<"$dump" || fail "not a $3 file"
-  # Names with ordinals, in the order the export table lists them.
-  local exports
-  exports="$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit}
-                  on {print $NF}' <<<"$dump" | tr '\n' ' ')"
-  [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
-    fail "exports: $exports"
-  local ordinals
-  ordinals="$(sed -n -e 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/base \1/p' \
-                     -e 's/.*+base\[ *\([0-9]*\)\].*/\1/p' <<<"$dump" | tr '\n' ' ')"
-  [ "$ordinals" = "base 1 1 2 3 4 " ] || fail "ordinal base and ordinals: $ordinals"
+  grep -q "file format $3\$" <<<"$dump" || fail "not a $3 file"
+  # "NAME@ORDINAL" in the order of the export table's names, which is the names' byte order, and
+  # as the .def file lists them ("  NAME @ORDINAL ...").
+  local base exports want
+  base="$(sed -n 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/\1/p' <<<"$dump")"
+  exports="$(awk -v base="${base:-0}" '
+               /^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit}
+               on {gsub(/[][]/, " "); printf "%s@%d ", $2, $1 + base}' <<<"$dump")"
+  want="$(sed -n 's/^ *\([A-Za-z_][A-Za-z0-9_]*\) *@\([0-9]*\).*/\1@\2/p' "$4" | LC_ALL=C sort |
+          tr '\n' ' ')"
+  [ -n "$want" ] || fail "no exports in $4"
+  [ "$exports" = "$want" ] || fail "exports: $exports; $4 lists $want"
   grep -q '^Name .* Quilmar.dll$' <<<"$dump" || fail "the export directory's name"
   local imports
   imports="$(awk '/DLL Name:/ {print toupper($3)}' <<<"$dump" | sort | tr '\n' ' ')"
-  [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL " ] ||
+  [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLEAUT32.DLL USER32.DLL " ] ||
     fail "imports: $imports"
 }
 
@@ -127,7 +132,7 @@ reg_query() {
 expected_state() {
   [ "$2" != none ] || return 0
   local text
-  text="$(<"$1/$2.txt")"
+  text="$(sed '/^#/d' "$1/$2.txt")"  # the first line says how the file is made
   text="${text//@DLL32@/"${dll32:-}"}"
   printf '%s\n' "${text//@DLL64@/"${dll64:-}"}"
 }
@@ -141,18 +146,13 @@ expect_registry() {
 }
 
 check_registration() {
-  local dll expected="$2" platform="$3"
+  local dll expected="$2" platform="$3" view32="$4"
   dll="$(windows_path "$1")"
   local dll32="" dll64=""
   if [ "$platform" = win64 ]; then dll64="$dll"; else dll32="$dll"; fi
-  local bits="${platform#win}" view32=no
-  if [ "$platform" = win64 ]; then
-    # The 32-bit view is read by 32-bit programs, which some machines cannot run at all.
-    if "$here/../../scripts/runs-32bit.sh"; then
-      view32=yes
-    else
-      echo "SKIPPED: the 32-bit registry view (this machine runs no 32-bit programs)"
-    fi
+  local bits="${platform#win}"
+  if [ "$platform" = win64 ] && [ "$view32" = no ]; then
+    echo "SKIPPED: the 32-bit registry view (this machine runs no 32-bit programs)"
   fi
   if [ "$view32" = yes ]; then
     # A 32-bit file that an earlier run left registered would show in the shared keys.
@@ -267,8 +267,8 @@ if [ "${1:-}" != exports ]; then
 fi
 
 case "${1:-}" in
-  exports) check_exports "$2" "$3" "${4:-}" ;;
-  registration) check_registration "$2" "$3" "$4" ;;
+  exports) check_exports "$2" "$3" "$4" "$5" ;;
+  registration) check_registration "$2" "$3" "$4" "$5" ;;
   side-by-side) check_side_by_side "$2" "$3" "$4" "$5" ;;
   unregister) regsvr "$2" /u "$(windows_path "$3")" ;;
   script) check_script "$2" "$3" "$4" "${5:-}" "${6:-}" ;;

@@ -1,21 +1,21 @@
-# The installer packages under Wine, in a prefix of their own that starts fresh each run, since
-# the checks compare its whole registry and file tree before and after: per machine, per user, and
-# an upgrade from the package of the previous version number. Without the 32-bit build the packages
-# carry the 64-bit file twice and the 32-bit clients and regsvr32 are left out (QUILMAR_ONLY_64BIT).
-set(install_prefix ${CMAKE_CURRENT_BINARY_DIR}/install-prefix)
-set(install_env "WINEPREFIX=${install_prefix};WINEARCH=win64")
-set(install_fixtures quilmar_install_prefix)
-if(QUILMAR_WIN32_BUILD_DIR)
-  set(client32 ${QUILMAR_WIN32_BUILD_DIR}/tests/win32/client_test.exe)
-  list(APPEND install_fixtures quilmar_win32_files)
-else()
-  set(client32 none)
+# The installer packages under Wine: per machine, per user, and an upgrade from the package of the
+# previous version number. The checks compare a prefix's whole registry and file tree before and
+# after, so each runs in a prefix of its own, copied at its start from a template that is made
+# anew each run. Where no 32-bit program runs, the 32-bit clients and regsvr32 are left out
+# (QUILMAR_ONLY_64BIT).
+set(install_template ${CMAKE_CURRENT_BINARY_DIR}/install-template)
+set(install_env "WINEARCH=win64;QUILMAR_INSTALL_TEMPLATE=${install_template}")
+set(install_fixtures quilmar_install_template quilmar_win32_files)
+set(client32 ${QUILMAR_WIN32_BUILD_DIR}/tests/win32/client_test.exe)
+if(NOT QUILMAR_RUNS_32BIT)
   list(APPEND install_env QUILMAR_ONLY_64BIT=1)
 endif()
 set(install_sh ${CMAKE_CURRENT_SOURCE_DIR}/install.sh)
 
-add_test(NAME win64_install_prefix COMMAND ${install_sh} fresh-prefix)
-set_tests_properties(win64_install_prefix PROPERTIES FIXTURES_SETUP quilmar_install_prefix)
+add_test(NAME win64_install_template COMMAND ${install_sh} template)
+set_tests_properties(win64_install_template PROPERTIES
+                     FIXTURES_SETUP quilmar_install_template
+                     ENVIRONMENT "${install_env};WINEPREFIX=${install_template}")
 
 add_test(NAME win64_install_per_machine
          COMMAND ${install_sh} per-machine ${QUILMAR_MSI_machine} $<TARGET_FILE:Quilmar>
@@ -37,11 +37,11 @@ add_test(NAME win64_install_upgrade
                  ${PROJECT_SOURCE_DIR}/installer/msi.cmake)
 
 foreach(check per_machine per_user upgrade)
-  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-${check})
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/install-${check})
+  file(MAKE_DIRECTORY ${dir})
   set_tests_properties(win64_install_${check} PROPERTIES
-                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-${check}
-                       FIXTURES_REQUIRED "${install_fixtures}")
+                       WORKING_DIRECTORY ${dir} FIXTURES_REQUIRED "${install_fixtures}"
+                       ENVIRONMENT "${install_env};WINEPREFIX=${dir}/prefix")
 endforeach()
-set_tests_properties(win64_install_prefix win64_install_per_machine win64_install_per_user
-                     win64_install_upgrade PROPERTIES
-                     ENVIRONMENT "${install_env}" RESOURCE_LOCK quilmar_install_prefix TIMEOUT 600)
+set_tests_properties(win64_install_template win64_install_per_machine win64_install_per_user
+                     win64_install_upgrade PROPERTIES TIMEOUT 600)

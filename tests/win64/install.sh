@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installer package checks, in a 64-bit Wine prefix of their own (WINEPREFIX), which every check
-# leaves as it found it:
-#   install.sh fresh-prefix
-#       makes the prefix anew
+# Installer package checks under 64-bit Wine. Each check runs in a prefix of its own (WINEPREFIX),
+# made at its start as a copy of one template, so that nothing another check did or left (a
+# product it installed, the installer's cache, a server still ending) is in its way, and the
+# checks give the same answers in any order; each leaves its prefix as it found it:
+#   install.sh template
+#       makes the template anew (WINEPREFIX names it)
 #   install.sh per-machine MSI DLL64 DLL32 VBS CLIENT64 CLIENT32
 #       msiexec /i; the registry's classes equal what regsvr32 of both files writes; the 64-bit
 #       and 32-bit script hosts and C++ clients use the object; repair and reinstall; msiexec /x
@@ -13,6 +15,7 @@
 #   install.sh upgrade MSI DLL64 DLL32 OLD_VERSION WIXL ROWS MSI_CMAKE
 #       the package of an earlier version (built here), then this one: one product, this one's
 #       files; its removal leaves registry and files as before
+# The checks take the template from QUILMAR_INSTALL_TEMPLATE.
 # With QUILMAR_ONLY_64BIT=1 (a machine that runs no 32-bit program) the 32-bit regsvr32, script
 # host and C++ client are left out, and so are the 32-bit file's own rows from the comparisons.
 set -euo pipefail
@@ -73,7 +76,7 @@ registry_state() {
 }
 
 file_state() {  # (the installer's cache folder, like its keys, is the service's own)
-  (cd "$WINEPREFIX/drive_c" && find . ! -path ./windows/Installer | sort)
+  (cd "$WINEPREFIX/drive_c" && find . -path ./windows/Installer -prune -o -print | sort)
 }
 
 snapshot() {  # NAME: the registry and the files now, in NAME.reg and NAME.files
@@ -164,6 +167,7 @@ machine32='C:\Program Files (x86)\Quilmar\Quilmar.dll'
 
 check_per_machine() {
   local msi="$1" dll64="$2" dll32="$3"
+  own_prefix
   snapshot before
   regsvr32_rows "$dll64" "$dll32" "$machine64" "$machine32" regsvr32.rows
   msiexec /i "$(windows_path "$msi")" /qn
@@ -188,6 +192,7 @@ check_per_machine() {
 
 check_per_user() {
   local msi="$1" dll64="$2" dll32="$3" programs
+  own_prefix
   programs="$("$wine_run" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')\\Programs\\Quilmar"
   # Windows asks for no elevation when the package says it needs none (bit 8 of the summary's word
   # count, which msiinfo calls Source) and it does not ask for the machine (ALLUSERS).
@@ -213,6 +218,7 @@ check_upgrade() {
   local msi="$1" dll64="$2" dll32="$3" old_version="$4" wixl="$5" rows="$6" msi_cmake="$7"
   cmake -DWIXL="$wixl" -DVERSION="$old_version" -DSCOPE=machine -DROWS="$rows" -DDLL64="$dll64" \
     -DDLL32="$dll32" -DOUT="$PWD/old.msi" -P "$msi_cmake" || fail "building the old package"
+  own_prefix
   snapshot before
   msiexec /i "$(windows_path "$PWD/old.msi")" /qn
   msiexec /i "$(windows_path "$msi")" /qn
@@ -227,25 +233,48 @@ check_upgrade() {
   expect_as "after removing the upgraded product" before
 }
 
+# Until the prefix's server has ended (its registry saved, no program left to write a file).
+server_ended() {
+  timeout 120 wineserver -w || { echo "FAIL: the wineserver of $WINEPREFIX did not end" >&2; exit 1; }
+}
+
 # A new prefix: nothing installed or registered, not even by an earlier run that failed halfway.
 # Each script host registers its own type library when it first runs: run them once, so that the
 # snapshots see only what the packages do.
-fresh_prefix() {
+make_template() {
   local bits all=(64 32) script="$PWD/nothing.vbs"
   only_64bit && all=(64)
+  wineserver -k 2>/dev/null || true  # one left by a run stopped halfway
+  server_ended
   rm -rf "$WINEPREFIX"
   : >"$script"
   for bits in "${all[@]}"; do
     "$wine_run" "$(program "$bits" cscript.exe)" //nologo "$(windows_path "$script")" ||
       fail "$bits-bit cscript returned $?"
   done
+  server_ended
+}
+
+# This check's prefix, a copy of the template made now.
+own_prefix() {
+  : "${QUILMAR_INSTALL_TEMPLATE:?}"
+  wineserver -k 2>/dev/null || true  # one left by a run stopped halfway
+  server_ended
+  rm -rf "$WINEPREFIX"
+  WINEPREFIX="$QUILMAR_INSTALL_TEMPLATE" server_ended
+  cp -a "$QUILMAR_INSTALL_TEMPLATE" "$WINEPREFIX"
 }
 
 case "${1:-}" in
-  fresh-prefix) fresh_prefix ;;
+  template) make_template ;;
   per-machine) check_per_machine "${@:2}" ;;
   per-user) check_per_user "${@:2}" ;;
   upgrade) check_upgrade "${@:2}" ;;
-  *) echo "usage: $0 fresh-prefix|per-machine|per-user|upgrade ..." >&2; exit 2 ;;
+  *) echo "usage: $0 template|per-machine|per-user|upgrade ..." >&2; exit 2 ;;
 esac
+# A check that passed left its prefix as the template was; a failed one keeps it for a look.
+if [ "$failed" = 0 ] && [ "$1" != template ]; then
+  server_ended
+  rm -rf "$WINEPREFIX"
+fi
 exit "$failed"

@@ -178,12 +178,13 @@ For Each c In Array(0, 3, 64, -1)
   got = u.Seek(20, c)
   CheckErr 5, "Seek(20, " & c & ")"
 Next
-' After an Alloc refused below the keys held, there is no room for a key.
+' A full table that cannot grow (a fractional size's) has no room for a key.
 Set obj = CreateObject("Quilmar.clsAVLt")
-CheckEq obj.Alloc(-1), False, "Alloc -1 refused"
+CheckEq obj.Alloc(0.4), True, "Alloc 0.4: one slot"
+obj("w") = 1
 obj("x") = 1
 CheckErr 7, "t(k) = v with no room"
-CheckEq obj.Count, 0, "nothing stored"
+CheckEq obj.Count, 1, "nothing more stored"
 On Error GoTo 0
 CheckEq t.Count, 9, "the store after the errors"
 CheckEq obj.Alloc(100), True, "Alloc after the failure"

@@ -94,6 +94,19 @@ Next
 CheckEq Mid(seen, 2), "d e f", "For Each removing every key it meets"
 CheckEq s.Count, 0, "all gone"
 
+' The key For Each returned last removed, and a smaller one inserted: it goes on after the
+' removed key, never back.
+Set s = Filled(Array(5, 10, 20))
+seen = ""
+For Each k In s
+  seen = seen & " " & k
+  If k = 10 Then
+    s.Remove 10
+    s.Indata 7, "p7"
+  End If
+Next
+CheckEq Mid(seen, 2), "5 10 20", "For Each after its key was removed and a smaller one inserted"
+
 ' Equal keys that remain keep the order they came in.
 Set s = CreateObject("Quilmar.clsAVLt")
 For Each c In Array("k1", "a", "k2", "z", "k3", "m")

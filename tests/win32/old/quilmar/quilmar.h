@@ -1,4 +1,4 @@
-// Frozen as clients compiled it before _clsAVLt2 existed: the old-client test runs against it.
+// Frozen copy of include/quilmar/quilmar.h at type library 1.0: edit a line here as it is there.
 // Quilmar: the sorted store clsAVLt as a C++ client of the component sees it.
 #pragma once
 

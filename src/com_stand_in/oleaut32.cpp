@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "com_stand_in/live_strings.h"
 #include "quilmar/com_types.h"
 
 namespace {
