@@ -182,7 +182,9 @@ VARIANT ValueMaker::by_reference(int depth) {
       VARIANT* target = variable();
       *target = value(depth);
       const VARTYPE base = target->vt;
-      if (base & VT_BYREF) {  // no such thing as a reference to a reference: name the Variant
+      // No reference to a reference, nor a typed reference to a Variant's tag VT_VARIANT (it
+      // would name a Variant at the value's address): name the Variant itself.
+      if ((base & VT_BYREF) || base == VT_VARIANT) {
         r.vt = VT_BYREF | VT_VARIANT;
         r.pvarVal = target;
       } else {
