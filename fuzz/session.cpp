@@ -1121,6 +1121,7 @@ class Session {
            "QueryInterface for IDispatch");
     dispatch->Release();
     expect(obj_->Release() == up - 1, "Release does not count down");
+    check();
   }
 
   // The client lets go of the object: from the pump the running call keeps it alive until it
@@ -1131,6 +1132,7 @@ class Session {
     if (depth == 0) {
       let_go();
       create();
+      check();
       return;
     }
     release_object();
