@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/text_case.h"
+
 namespace quilmar::fuzz {
 namespace {
 
@@ -57,6 +59,8 @@ bool copy_of(const VARIANT& v, Variant& out) {
 bool same(const VARIANT& a, const VARIANT& b) {
   if (a.vt != b.vt) return false;
   if (a.vt & VT_BYREF) return a.byref == b.byref;
+  // Arrays are copied deep: two copies are alike when both hold one or both hold none.
+  if (a.vt & VT_ARRAY) return (a.parray == nullptr) == (b.parray == nullptr);
   switch (a.vt) {
     case VT_BSTR: {
       const UINT n = SysStringLen(a.bstrVal);
@@ -68,6 +72,60 @@ bool same(const VARIANT& a, const VARIANT& b) {
              a.decVal.Lo64 == b.decVal.Lo64;
     default: return std::memcmp(&a.llVal, &b.llVal, width(a.vt)) == 0;
   }
+}
+
+int fold_compare(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t nb) {
+  for (std::size_t i = 0; i < na && i < nb; ++i) {
+    const OLECHAR x = upper_case(a[i]), y = upper_case(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return na < nb ? -1 : na > nb ? 1 : 0;
+}
+
+Order key_order(const VARIANT& a, const VARIANT& b, LONG compare_mode) {
+  if (compare_mode > 0) {
+    const Scalar x = scalar_of(a), y = scalar_of(b);
+    if (x.kind == Scalar::text && y.kind == Scalar::text) {
+      const int c = fold_compare(x.chars, x.length, y.chars, y.length);
+      return c < 0 ? Order::less : c > 0 ? Order::greater : Order::equal;
+    }
+  }
+  return compare(a, b);
+}
+
+void Model::copy_from(const Model& other) {
+  slots.clear();
+  for (const Pair& p : other.slots) {
+    Pair c;
+    copy_value(*c.key.get(), *p.key, EmptyText::null);
+    copy_value(*c.payload.get(), *p.payload, EmptyText::null);
+    c.stamp = p.stamp;
+    slots.push_back(std::move(c));
+  }
+  order = other.order;
+  positions.clear();
+  for (const Position& p : other.positions) positions.push_back(p.clone());
+  alloc_size = other.alloc_size;
+  table_slots = other.table_slots;
+  egn = other.egn;
+  read_mode = other.read_mode;
+  cursor = other.cursor;
+  compare_mode = other.compare_mode;
+  may_allocate_ = other.may_allocate_;
+  gave_back_ = other.gave_back_;
+  stamps_ = other.stamps_;
+}
+
+LONG Model::index_of(const VARIANT& key) const {
+  const auto slot = seek(key, 1);
+  if (!slot) return -1;
+  return static_cast<LONG>(std::find(order.begin(), order.end(), *slot) - order.begin());
+}
+
+LONG Model::position() const {
+  if (order.empty() || read_mode == FAULT) return -1;
+  return static_cast<LONG>(
+      std::find(order.begin(), order.end(), static_cast<std::int32_t>(cursor)) - order.begin());
 }
 
 Model::Model() {
@@ -85,6 +143,7 @@ void Model::reset(bool table_refused) {
   egn = NOT_EGNORE;
   read_mode = WRITE_DATA;
   cursor = 0;
+  compare_mode = 0;
 }
 
 // Alloc refuses, without asking for memory, a size whose rounded bound is negative, not a number
@@ -146,10 +205,10 @@ std::optional<float> Model::indata(const VARIANT& key, const VARIANT& payload,
 
   // Keys equal to the new one are [first, last) of the order.
   const auto less = [this](const VARIANT& a, std::int32_t s) {
-    return compare(a, *slots[static_cast<std::size_t>(s)].key) == Order::less;
+    return cmp(a, *slots[static_cast<std::size_t>(s)].key) == Order::less;
   };
   const auto greater = [this](std::int32_t s, const VARIANT& a) {
-    return compare(*slots[static_cast<std::size_t>(s)].key, a) == Order::less;
+    return cmp(*slots[static_cast<std::size_t>(s)].key, a) == Order::less;
   };
   const auto first = std::lower_bound(order.begin(), order.end(), *k, greater);
   const auto last = std::upper_bound(order.begin(), order.end(), *k, less);
@@ -286,7 +345,7 @@ std::optional<std::int32_t> Model::seek(const VARIANT& key, LONG how) const {
   if (!holdable(key)) return std::nullopt;
   // Whether the stored key in `slot` qualifies, and whether the last qualifying one is wanted.
   const auto order_of = [&](std::int32_t slot) {
-    return compare(*slots[static_cast<std::size_t>(slot)].key, key);
+    return cmp(*slots[static_cast<std::size_t>(slot)].key, key);
   };
   std::optional<std::int32_t> found;
   for (const std::int32_t slot : order) {
@@ -335,7 +394,7 @@ std::vector<std::int32_t> Model::range(const VARIANT* low, const VARIANT* high) 
   if (!orderable(low) || !orderable(high)) return r;
   for (const std::int32_t slot : order) {
     const VARIANT& k = *slots[static_cast<std::size_t>(slot)].key;
-    if ((!low || compare(k, *low) != Order::less) && (!high || compare(k, *high) != Order::greater))
+    if ((!low || cmp(k, *low) != Order::less) && (!high || cmp(k, *high) != Order::greater))
       r.push_back(slot);
   }
   return r;
@@ -377,7 +436,7 @@ std::vector<std::int32_t> Model::next(Position& p, std::size_t most) const {
     // The first pair after (key, stamp): a bigger key, or an equal key inserted later.
     at = std::find_if(order.begin(), order.end(), [&](std::int32_t s) {
       const Pair& pair = slots[static_cast<std::size_t>(s)];
-      const Order o = compare(*pair.key, *p.key);
+      const Order o = cmp(*pair.key, *p.key);
       return o == Order::greater || (o == Order::equal && pair.stamp > p.stamp);
     });
   }

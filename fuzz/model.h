@@ -23,6 +23,15 @@ bool copy_of(const VARIANT& v, Variant& out);
 // Same kind and same value; a text held as a null string equals "".
 bool same(const VARIANT& a, const VARIANT& b);
 
+// Text in text mode (CompareMode above 0): each code unit mapped to its simple uppercase form (the
+// host's Unicode table, a service like the Variant comparison), then unit by unit, a proper prefix
+// first. Negative, zero or positive.
+int fold_compare(const OLECHAR* a, std::size_t na, const OLECHAR* b, std::size_t nb);
+
+// The clsAVLt key order under a CompareMode: the host's comparison, but two texts compare folded
+// when the mode is above 0.
+Order key_order(const VARIANT& a, const VARIANT& b, LONG compare_mode);
+
 struct ReadAnswer {
   bool fails;  // subscript out of range: the object has no table at all
   Variant result;
@@ -39,6 +48,8 @@ class Model {
   };
 
   Model();
+  // A deep copy, for calls that are all or nothing.
+  void copy_from(const Model& other);
   // A new object: slots 0..100, no keys; no table at all when its memory was refused.
   void reset(bool table_refused = false);
 
@@ -104,6 +115,25 @@ class Model {
   std::vector<std::int32_t> next(Position& p, std::size_t most) const;
   std::vector<Position> positions;
 
+  // Positions: the 0-based place in `order`. KeyAt, ItemAt and IndexOf move nothing; RemoveAt
+  // removes as RemoveCurrent does (the cursor on it moves to the next pair); Position is the
+  // cursor's place, -1 on an empty store or while reading is blocked, and setting it lands as Find
+  // does. An index outside 0..Count-1 is none of these.
+  bool in_range(LONG index) const { return index >= 0 && index < static_cast<LONG>(order.size()); }
+  const Pair& at(LONG index) const {
+    return slots[static_cast<std::size_t>(order[static_cast<std::size_t>(index)])];
+  }
+  Pair& at(LONG index) {
+    return slots[static_cast<std::size_t>(order[static_cast<std::size_t>(index)])];
+  }
+  LONG index_of(const VARIANT& key) const;
+  void remove_at(LONG index) { drop(static_cast<std::size_t>(index)); }
+  LONG position() const;
+
+  // CompareMode may change only while no key is held, and never to a negative value.
+  bool compare_mode_settable(LONG mode) const { return mode >= 0 && order.empty(); }
+  Order cmp(const VARIANT& a, const VARIANT& b) const { return key_order(a, b, compare_mode); }
+
   float count() const { return static_cast<float>(slots.size()); }
   // The key in a slot, "" for a free one.
   const VARIANT& key_at(float slot) const;
@@ -117,6 +147,7 @@ class Model {
   EGN_MOD egn = NOT_EGNORE;
   MODEVAL read_mode = WRITE_DATA;
   float cursor = 0;
+  LONG compare_mode = 0;  // kept by Alloc and RemoveAll
 
  private:
   bool extend_to(float size, bool allocation_refused);

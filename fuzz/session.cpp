@@ -7,13 +7,19 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "arrays.h"
+#include "arrays_model.h"
+#include "dictionary_model.h"
 #include "host/event_pump.h"
 #include "host/message_box.h"
 #include "model.h"
 #include "server/avl_object.h"
+#include "server/dictionary_object.h"
 #include "server/members.h"
 #include "store/links.h"
 #include "store/node_table.h"
@@ -75,7 +81,26 @@ struct Answer {
   HRESULT status = S_OK;
   Variant result;
   bool called = true;  // false: Invoke refused the arguments before the member ran
+  Text description;    // through Invoke: EXCEPINFO's
 };
+
+// Error 13 as the vtable reports it, or as a script receives it.
+bool type_mismatch(HRESULT hr) {
+  return hr == DISP_E_TYPEMISMATCH || hr == kTypeMismatch;
+}
+
+// Whether a status is one of the errors a refusal allows.
+bool allowed(const Refusal& r, HRESULT hr) {
+  return (r.invalid_argument && hr == kInvalidArgument) || (r.type_mismatch && type_mismatch(hr)) ||
+         (r.out_of_memory && hr == kOutOfMemory);
+}
+
+Variant text_value(const char16_t* s) {
+  Variant v;
+  v.get()->vt = VT_BSTR;
+  v.get()->bstrVal = SysAllocString(reinterpret_cast<const OLECHAR*>(s));
+  return v;
+}
 
 Variant boolean(VARIANT_BOOL b) {
   Variant v;
@@ -126,6 +151,8 @@ class Session {
   // After a top-level call: an object dropped from the pump must be gone by now, but for the
   // enumerators the client still holds.
   void after_top_level() {
+    index_texts_.clear();
+    kept_keys_.clear();
     if (!dropped_) return;
     let_go_of_enumerators();
     create();
@@ -160,29 +187,56 @@ class Session {
   }
 
  private:
-  bool alive() const { return obj_ && !dropped_; }
+  bool alive() const { return (obj_ || dict_) && !dropped_; }
   // The store behind the object, read only, for the invariants and the model's checks.
   const Store& store() const { return *store_; }
 
+  // A new object of either class, chosen per object, and its CompareMode set right after.
   void create() {
     refused_ = false;
+    dictionary_ = in_.pick(4) == 0;
     IClassFactory* factory = nullptr;
-    expect(DllGetClassObject(CLSID_clsAVLt, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory)) == S_OK,
+    expect(DllGetClassObject(dictionary_ ? CLSID_SortedDictionary : CLSID_clsAVLt,
+                             IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK,
            "DllGetClassObject");
-    expect(factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj_)) == S_OK,
-           "CreateInstance");
-    factory->Release();
-    expect(obj_->QueryInterface(IID__clsAVLt2, reinterpret_cast<void**>(&coll_)) == S_OK && coll_,
-           "QueryInterface for _clsAVLt2");
-    store_ = &static_cast<const AvlObject*>(coll_)->store();
-    model_.reset(refused_);
+    if (dictionary_) {
+      // A dictionary that cannot have its table is not made; the client asks again.
+      HRESULT hr =
+          factory->CreateInstance(nullptr, IID_ISortedDictionary, reinterpret_cast<void**>(&dict_));
+      if (hr == E_OUTOFMEMORY && refused_) {
+        expect(!dict_, "a refused SortedDictionary was handed out");
+        refused_ = false;
+        hr = factory->CreateInstance(nullptr, IID_ISortedDictionary,
+                                     reinterpret_cast<void**>(&dict_));
+      }
+      expect(hr == S_OK && dict_, "CreateInstance of SortedDictionary");
+      factory->Release();
+      store_ = &static_cast<const DictionaryObject*>(dict_)->store();
+      dmodel_.reset();
+    } else {
+      expect(
+          factory->CreateInstance(nullptr, IID__clsAVLt, reinterpret_cast<void**>(&obj_)) == S_OK,
+          "CreateInstance");
+      factory->Release();
+      expect(obj_->QueryInterface(IID__clsAVLt3, reinterpret_cast<void**>(&coll_)) == S_OK && coll_,
+             "QueryInterface for _clsAVLt3");
+      store_ = &static_cast<const AvlObject*>(coll_)->store();
+      model_.reset(refused_);
+    }
     refused_ = false;
     dropped_ = false;
+    static constexpr LONG kModes[] = {0, 1, 2, 1033, 1031, 0x7FFFFFFF};
+    const unsigned mode = in_.pick(10);
+    if (mode < 6) put_compare_mode(kModes[mode], false);
   }
 
   // The client's two references, from CreateInstance and from QueryInterface.
   void release_object() {
+    if (dictionary_) {
+      dict_->Release();
+      dict_ = nullptr;
+      return;
+    }
     coll_->Release();
     coll_ = nullptr;
     obj_->Release();
@@ -210,8 +264,11 @@ class Session {
   }
 
   void finish() {
-    if (obj_) let_go();
+    index_texts_.clear();
+    kept_keys_.clear();
+    if (obj_ || dict_) let_go();
     model_.reset();
+    dmodel_.reset();
     expect(values_.probe().refs == 1, "a stored object's reference was not released");
   }
 
@@ -219,11 +276,15 @@ class Session {
   // walk whose cursor the model cannot follow, so they start from the store's cursor.
   void step(int depth) {
     if (!alive()) return;
+    if (dictionary_) {
+      dictionary_step(depth);
+      return;
+    }
     if (depth > 0) {
       ++nested_runs_;
       model_.cursor = store().current_index();
     }
-    switch (in_.pick(31)) {
+    switch (in_.pick(38)) {
       case 0:
       case 1:
       case 2:
@@ -269,6 +330,17 @@ class Session {
       case 25: enumerate(); break;
       case 26:
       case 27: removal(); break;
+      case 31: compare_mode(); break;
+      case 32:
+      case 33: positional(); break;
+      case 34: load(); break;
+      case 35: to_array(); break;
+      case 36: sort(); break;
+      case 37: {
+        const VARIANT key = values_.word(), payload = values_.any();
+        indata(key, payload);
+        break;
+      }
       default: {  // a key from a small set, so equal keys and duplicates policies meet often
         const VARIANT key = values_.plain_key(in_.pick(64) * 8u), payload = values_.any();
         indata(key, payload);
@@ -327,6 +399,10 @@ class Session {
 
   // Everything observable after a call: the tree's invariants and the store against the model.
   void check() {
+    if (dictionary_) {
+      check_dictionary();
+      return;
+    }
     const Store& s = store();
     const Report r = verify(s);
     for (const std::string& p : r.problems) {
@@ -340,6 +416,7 @@ class Session {
     expect(s.table().size() == model_.table_slots, "the table's size differs from the model");
     expect(s.egnore() == model_.egn, "Egnore differs from the model");
     expect(s.read_mode() == model_.read_mode, "ReadMode differs from the model");
+    expect(s.compare_mode() == model_.compare_mode, "CompareMode differs from the model");
     expect(s.current_index() == model_.cursor, "the cursor differs from the model");
     for (std::size_t i = 0; i < model_.slots.size(); ++i) {
       const AVLtree& node = s.table()[i];
@@ -548,9 +625,10 @@ class Session {
       params.rgdispidNamedArgs = &named, params.cNamedArgs = 1;
     EXCEPINFO excep{};
     UINT arg_error = 0;
-    const HRESULT hr = static_cast<IDispatch*>(coll_)->Invoke(
-        id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, keep_result ? a.result.get() : nullptr,
-        &excep, &arg_error);
+    IDispatch* target =
+        dictionary_ ? static_cast<IDispatch*>(dict_) : static_cast<IDispatch*>(coll_);
+    const HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                      keep_result ? a.result.get() : nullptr, &excep, &arg_error);
     expect(rgvarg.empty() ||
                std::memcmp(rgvarg.data(), before.data(), rgvarg.size() * sizeof(VARIANT)) == 0,
            "Invoke changed its arguments");
@@ -560,6 +638,8 @@ class Session {
     if (hr == DISP_E_EXCEPTION) {
       expect(FAILED(excep.scode), "DISP_E_EXCEPTION without a failure in EXCEPINFO");
       a.status = excep.scode;
+      if (excep.bstrDescription)
+        a.description = Text(excep.bstrDescription, SysStringLen(excep.bstrDescription));
       SysFreeString(excep.bstrSource);
       SysFreeString(excep.bstrDescription);
       SysFreeString(excep.bstrHelpFile);
@@ -569,10 +649,17 @@ class Session {
              "Invoke returned a member's failure without DISP_E_EXCEPTION");
       a.status = hr;
     }
-    bool left_out = false;
-    for (std::size_t i = 0; i < required; ++i)
-      left_out = left_out || i >= args.size() || Model::left_out(args[i]);
-    if (left_out) {
+    // A required argument not passed at all is the wrong number of arguments (450 to a script),
+    // unless a property put names its value; one passed as missing is not optional (449).
+    bool fewer = false, left_out = false;
+    for (std::size_t i = 0; i < required; ++i) {
+      fewer = fewer || i >= args.size();
+      left_out = left_out || (i < args.size() && Model::left_out(args[i]));
+    }
+    if (fewer && params.cNamedArgs == 0) {
+      expect(a.status == DISP_E_BADPARAMCOUNT, "Invoke with too few arguments is not 450");
+      a.called = false;
+    } else if (fewer || left_out) {
       expect(a.status == DISP_E_PARAMNOTOPTIONAL, "Invoke without a required argument");
       a.called = false;
     }
@@ -581,6 +668,23 @@ class Session {
   }
 
   VARIANT probe_key() { return in_.pick(2) ? values_.any() : values_.plain_key(in_.pick(64) * 8u); }
+
+  std::vector<Model::Position>& positions() {
+    return dictionary_ ? dmodel_.positions : model_.positions;
+  }
+
+  // The keys an enumerator's next `most` steps give, by the model of its class.
+  std::vector<const VARIANT*> next_keys(std::size_t which, std::size_t most) {
+    std::vector<const VARIANT*> keys;
+    if (dictionary_) {
+      for (std::size_t at : dmodel_.next(dmodel_.positions[which], most))
+        keys.push_back(&*dmodel_.pairs[at].key);
+    } else {
+      for (std::int32_t slot : model_.next(model_.positions[which], most))
+        keys.push_back(&stored_key(slot));
+    }
+    return keys;
+  }
 
   const VARIANT& stored_key(std::int32_t slot) const {
     return *model_.slots[static_cast<std::size_t>(slot)].key;
@@ -823,7 +927,7 @@ class Session {
     } else if (choice == 3) {
       trace(depth_, "enumerator %lu: Reset", static_cast<unsigned long>(which));
       expect(enums_[which]->Reset() == S_OK, "Reset failed its call");
-      model_.positions[which] = {};
+      positions()[which] = {};
     } else {
       const auto most = static_cast<ULONG>(in_.pick(9));
       if (choice == 4)
@@ -846,7 +950,7 @@ class Session {
              "_NewEnum through Invoke answered no object");
     } else {
       IUnknown* made = nullptr;
-      a.status = coll_->get__NewEnum(&made);
+      a.status = dictionary_ ? dict_->get__NewEnum(&made) : coll_->get__NewEnum(&made);
       expect(a.status == S_OK && made, "_NewEnum failed its call");
       a.result.get()->vt = VT_UNKNOWN;
       a.result.get()->punkVal = made;
@@ -857,7 +961,7 @@ class Session {
             e,
         "_NewEnum's object is no IEnumVARIANT");
     enums_.push_back(e);
-    model_.positions.emplace_back();
+    positions().emplace_back();
   }
 
   void clone_enumerator(std::size_t which) {
@@ -865,7 +969,7 @@ class Session {
     IEnumVARIANT* e = nullptr;
     expect(enums_[which]->Clone(&e) == S_OK && e, "Clone failed its call");
     enums_.push_back(e);
-    model_.positions.push_back(model_.positions[which].clone());
+    positions().push_back(positions()[which].clone());
   }
 
   void close_enumerator(std::size_t which) {
@@ -873,7 +977,7 @@ class Session {
     ++totals.operations, ++ops_;
     enums_[which]->Release();
     enums_.erase(enums_.begin() + static_cast<std::ptrdiff_t>(which));
-    model_.positions.erase(model_.positions.begin() + static_cast<std::ptrdiff_t>(which));
+    positions().erase(positions().begin() + static_cast<std::ptrdiff_t>(which));
   }
 
   // Next into an array whose elements hold anything, as a client's may; COM lets a caller that
@@ -887,12 +991,17 @@ class Session {
     const bool counted = most != 1 || in_.pick(2) != 0;
     ULONG fetched = 12345;
     const HRESULT hr = enums_[which]->Next(most, out.data(), counted ? &fetched : nullptr);
-    const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
+    const std::vector<const VARIANT*> want = next_keys(which, most);
     expect(hr == (want.size() == most ? S_OK : S_FALSE), "Next's status differs from the model");
     if (!counted) fetched = hr == S_OK ? 1 : 0;
-    expect(fetched == want.size(), "Next fetched another number of keys than the model");
+    if (fetched != want.size()) {
+      std::string got, wanted;
+      for (ULONG i = 0; i < fetched && i < out.size(); ++i) got += test::describe(out[i]) + "; ";
+      for (const VARIANT* k : want) wanted += test::describe(*k) + "; ";
+      finding("Next fetched another number of keys than the model: " + got + "the model " + wanted);
+    }
     for (std::size_t i = 0; i < want.size(); ++i) {
-      expect(same(out[i], stored_key(want[i])), "an enumerator's key differs from the model");
+      expect(same(out[i], *want[i]), "an enumerator's key differs from the model");
       VariantClear(&out[i]);
     }
   }
@@ -901,7 +1010,7 @@ class Session {
     trace(depth_, "enumerator %lu: Skip %lu", static_cast<unsigned long>(which),
           static_cast<unsigned long>(most));
     const HRESULT hr = enums_[which]->Skip(most);
-    const std::vector<std::int32_t> want = model_.next(model_.positions[which], most);
+    const std::vector<const VARIANT*> want = next_keys(which, most);
     expect(hr == (want.size() == most ? S_OK : S_FALSE), "Skip's status differs from the model");
   }
 
@@ -963,7 +1072,7 @@ class Session {
 
   // Missing out-arguments are refused and change nothing.
   void null_arguments() {
-    totals.operations += 21, ops_ += 21;
+    totals.operations += 29, ops_ += 29;
     MODEVAL asked = START_READ;
     FLOAT siz = 5;
     VARIANT_BOOL built;
@@ -988,6 +1097,14 @@ class Session {
                coll_->Remove(key, nullptr) == E_POINTER &&
                coll_->RemoveCurrent(nullptr) == E_POINTER,
            "a missing argument of _clsAVLt2 was not refused with E_POINTER");
+    expect(coll_->get_CompareMode(nullptr) == E_POINTER && coll_->KeyAt(0, nullptr) == E_POINTER &&
+               coll_->get_ItemAt(0, nullptr) == E_POINTER &&
+               coll_->IndexOf(key, nullptr) == E_POINTER &&
+               coll_->get_Position(nullptr) == E_POINTER &&
+               coll_->Load(none, none, none, nullptr) == E_POINTER &&
+               coll_->ToArray(none, none, nullptr) == E_POINTER &&
+               coll_->Sort(none, none, none, nullptr) == E_POINTER,
+           "a missing argument of _clsAVLt3 was not refused with E_POINTER");
     if (!enums_.empty())
       expect(enums_[0]->Next(1, nullptr, nullptr) == E_POINTER &&
                  enums_[0]->Clone(nullptr) == E_POINTER,
@@ -1004,6 +1121,7 @@ class Session {
            "QueryInterface for IDispatch");
     dispatch->Release();
     expect(obj_->Release() == up - 1, "Release does not count down");
+    check();
   }
 
   // The client lets go of the object: from the pump the running call keeps it alive until it
@@ -1014,25 +1132,1078 @@ class Session {
     if (depth == 0) {
       let_go();
       create();
+      check();
       return;
     }
     release_object();
     dropped_ = true;
   }
 
+  // ---- _clsAVLt3 and ISortedDictionary: members both classes have ----
+
+  LONG& mode_in_model() { return dictionary_ ? dmodel_.compare_mode : model_.compare_mode; }
+  bool model_empty() const { return dictionary_ ? dmodel_.pairs.empty() : model_.order.empty(); }
+  std::size_t model_count() const {
+    return dictionary_ ? dmodel_.pairs.size() : model_.order.size();
+  }
+  DISPID id_of(DISPID clsavlt, DISPID dictionary) const {
+    return dictionary_ ? dictionary : clsavlt;
+  }
+
+  // CompareMode = mode: refused (error 5, nothing changed) when negative or while keys are held.
+  void put_compare_mode(LONG mode, bool script) {
+    ++totals.operations, ++ops_;
+    trace(depth_, "CompareMode = %ld%s", static_cast<long>(mode), script ? " (Invoke)" : "");
+    HRESULT hr;
+    if (script) {
+      VARIANT m = test::blank();
+      m.vt = VT_I4, m.lVal = mode;
+      hr = invoke(id_of(dispid::CompareMode, dispid::dictionary::CompareMode), DISPATCH_PROPERTYPUT,
+                  {m}, 1)
+               .status;
+    } else {
+      hr = dictionary_ ? dict_->put_CompareMode(mode) : coll_->put_CompareMode(mode);
+    }
+    if (mode >= 0 && model_empty()) {
+      expect(hr == S_OK, "CompareMode of an empty object was refused");
+      mode_in_model() = mode;
+    } else {
+      expect(hr == kInvalidArgument, "CompareMode negative or with keys held is not error 5");
+    }
+    check();
+  }
+
+  void compare_mode() {
+    const bool script = through_invoke();
+    if (in_.pick(3) == 0) {
+      ++totals.operations, ++ops_;
+      trace(depth_, "CompareMode%s", script ? " (Invoke)" : "");
+      Answer a;
+      if (script) {
+        a = invoke(id_of(dispid::CompareMode, dispid::dictionary::CompareMode), get_flags(), {}, 0);
+      } else {
+        LONG m = -7;
+        a.status = dictionary_ ? dict_->get_CompareMode(&m) : coll_->get_CompareMode(&m);
+        a.result = long_value(m);
+      }
+      expect(a.status == S_OK && same(*a.result, *long_value(mode_in_model())),
+             "CompareMode does not read back the value set");
+      check();
+      return;
+    }
+    static constexpr LONG kModes[] = {0, 1,         2, 1033, -1, std::numeric_limits<LONG>::min(),
+                                      3, 0x7FFFFFFF};
+    const LONG mode = in_.pick(4) ? kModes[in_.pick(8)] : in_.raw<LONG>();
+    put_compare_mode(mode, script);
+  }
+
+  // An index: mostly near the stored range, now and then any Long.
+  LONG any_index() {
+    if (in_.pick(8) == 0) return in_.raw<LONG>();
+    return static_cast<LONG>(in_.pick(static_cast<unsigned>(model_count()) + 3)) - 1;
+  }
+
+  // An index as a script passes it: a Long, an Integer, a text that converts ("2"), a Double that
+  // rounds to it, or a text that does not convert (error 13: the value is none).
+  struct IndexArgument {
+    VARIANT v;
+    std::optional<LONG> value;
+  };
+  IndexArgument index_argument(LONG index) {
+    IndexArgument a{test::blank(), index};
+    switch (in_.pick(8)) {
+      case 0:
+        if (index >= -32768 && index <= 32767) {
+          a.v.vt = VT_I2, a.v.iVal = static_cast<SHORT>(index);
+          break;
+        }
+        [[fallthrough]];
+      default: a.v.vt = VT_I4, a.v.lVal = index; break;
+      case 1: {
+        const std::string digits = std::to_string(index);
+        OLECHAR chars[16];
+        for (std::size_t i = 0; i < digits.size(); ++i) chars[i] = static_cast<OLECHAR>(digits[i]);
+        index_texts_.push_back(Variant());
+        VARIANT& t = *index_texts_.back().get();
+        t.vt = VT_BSTR;
+        t.bstrVal = SysAllocStringLen(chars, static_cast<UINT>(digits.size()));
+        a.v = t;
+        break;
+      }
+      case 2:
+        if (index > -1000 && index < 1000) {
+          // 1.5 rounds to 2; a quarter either side of a whole number rounds to it
+          const int q = static_cast<int>(in_.pick(3));
+          a.v.vt = VT_R8;
+          a.v.dblVal = q == 0 && index == 2 ? 1.5 : index + (q == 1 ? 0.25 : -0.25);
+        } else {
+          a.v.vt = VT_I4, a.v.lVal = index;
+        }
+        break;
+      case 3:
+        if (in_.pick(4) == 0) {
+          index_texts_.push_back(text_value(u"x"));
+          a.v = *index_texts_.back();
+          a.value.reset();
+        } else {
+          a.v.vt = VT_I4, a.v.lVal = index;
+        }
+        break;
+    }
+    return a;
+  }
+
+  // KeyAt, ItemAt (get, let, set), IndexOf, RemoveAt, Position (get, put).
+  void positional() {
+    ++totals.operations, ++ops_;
+    const unsigned what = in_.pick(dictionary_ ? 6 : 8);
+    const bool script = through_invoke();
+    const std::size_t boxes = shown_.size();
+    refused_ = false;
+    const LONG index = any_index();
+    IndexArgument arg = index_argument(index);
+    const auto in_range = [&](LONG i) { return i >= 0 && i < static_cast<LONG>(model_count()); };
+    const auto key_at = [&](LONG i) -> const VARIANT& {
+      return dictionary_ ? *dmodel_.pairs[static_cast<std::size_t>(i)].key : *model_.at(i).key;
+    };
+    const auto item_at = [&](LONG i) -> const VARIANT& {
+      return dictionary_ ? *dmodel_.pairs[static_cast<std::size_t>(i)].item : *model_.at(i).payload;
+    };
+    // The status an index argument gives before anything else: 13 when it does not convert.
+    const auto index_refused = [&](const Answer& a) {
+      if (!script || arg.value) return false;
+      if (!type_mismatch(a.status))
+        finding("an index that does not convert is not error 13: " + std::to_string(a.status));
+      return true;
+    };
+    Answer a;
+    switch (what) {
+      case 0:
+      case 1: {
+        trace(depth_, "KeyAt %s%s", test::describe(arg.v).c_str(), script ? " (Invoke)" : "");
+        if (script)
+          a = invoke(id_of(dispid::KeyAt, dispid::dictionary::KeyAt), method_flags(), {arg.v}, 1);
+        else
+          a.status = dictionary_ ? dict_->KeyAt(index, a.result.get())
+                                 : coll_->KeyAt(index, a.result.get());
+        if (index_refused(a)) break;
+        if (!in_range(index)) {
+          expect(a.status == kSubscriptOutOfRange && a.result->vt == VT_EMPTY,
+                 "KeyAt outside the range is not error 9");
+          break;
+        }
+        expect(a.status == S_OK && same(*a.result, key_at(index)), "KeyAt differs from the model");
+        break;
+      }
+      case 2: {
+        trace(depth_, "ItemAt %s%s", test::describe(arg.v).c_str(), script ? " (Invoke)" : "");
+        if (script)
+          a = invoke(id_of(dispid::ItemAt, dispid::dictionary::ItemAt), get_flags(), {arg.v}, 1);
+        else
+          a.status = dictionary_ ? dict_->get_ItemAt(index, a.result.get())
+                                 : coll_->get_ItemAt(index, a.result.get());
+        if (index_refused(a)) break;
+        if (!in_range(index)) {
+          expect(a.status == kSubscriptOutOfRange && a.result->vt == VT_EMPTY,
+                 "ItemAt outside the range is not error 9");
+          break;
+        }
+        expect(a.status == S_OK && same(*a.result, item_at(index)),
+               "ItemAt differs from the model");
+        break;
+      }
+      case 3: {
+        const VARIANT payload = values_.any();
+        const bool set = in_.pick(2) == 0;
+        trace(depth_, "%sItemAt %s = %s%s", set ? "Set " : "", test::describe(arg.v).c_str(),
+              test::describe(payload).c_str(), script ? " (Invoke)" : "");
+        if (script)
+          a = invoke(id_of(dispid::ItemAt, dispid::dictionary::ItemAt),
+                     set ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, {arg.v, payload}, 2);
+        else if (dictionary_)
+          a.status = set ? dict_->putref_ItemAt(index, payload) : dict_->put_ItemAt(index, payload);
+        else
+          a.status = set ? coll_->putref_ItemAt(index, payload) : coll_->put_ItemAt(index, payload);
+        if (!a.called || index_refused(a)) break;
+        Variant p;
+        if (!in_range(index)) {
+          expect(a.status == kSubscriptOutOfRange || (!copy_of(payload, p) && FAILED(a.status)),
+                 "ItemAt put outside the range is not error 9");
+        } else if (!copy_of(payload, p)) {
+          expect(FAILED(a.status), "ItemAt put of a bad payload succeeded");
+        } else {
+          expect(a.status == S_OK, "ItemAt put failed its call");
+          if (dictionary_)
+            dmodel_.pairs[static_cast<std::size_t>(index)].item = std::move(p);
+          else
+            model_.at(index).payload = std::move(p);
+        }
+        break;
+      }
+      case 4: {
+        const VARIANT key = dictionary_ ? dictionary_probe() : probe_key();
+        trace(depth_, "IndexOf %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+        if (script) {
+          a = invoke(id_of(dispid::IndexOf, dispid::dictionary::IndexOf), method_flags(), {key}, 1);
+        } else {
+          LONG n = -7;
+          a.status = dictionary_ ? dict_->IndexOf(key, &n) : coll_->IndexOf(key, &n);
+          a.result = long_value(n);
+        }
+        if (!a.called) break;
+        LONG want = -1;
+        if (dictionary_) {
+          if (const auto at = dmodel_.find(key)) want = static_cast<LONG>(*at);
+        } else {
+          want = model_.index_of(key);
+        }
+        expect(a.status == S_OK && same(*a.result, *long_value(want)),
+               "IndexOf differs from the model");
+        break;
+      }
+      case 5: {
+        trace(depth_, "RemoveAt %s%s", test::describe(arg.v).c_str(), script ? " (Invoke)" : "");
+        if (script) {
+          const WORD flags = method_flags();
+          a = invoke(id_of(dispid::RemoveAt, dispid::dictionary::RemoveAt), flags, {arg.v}, 1,
+                     in_.pick(2) != 0);
+        } else
+          a.status = dictionary_ ? dict_->RemoveAt(index) : coll_->RemoveAt(index);
+        if (index_refused(a)) break;
+        if (!in_range(index)) {
+          expect(a.status == kSubscriptOutOfRange, "RemoveAt outside the range is not error 9");
+          break;
+        }
+        expect(a.status == S_OK, "RemoveAt failed its call");
+        if (dictionary_)
+          dmodel_.erase(static_cast<std::size_t>(index));
+        else
+          model_.remove_at(index);
+        break;
+      }
+      case 6: {
+        trace(depth_, "Position%s", script ? " (Invoke)" : "");
+        if (script) {
+          a = invoke(dispid::Position, get_flags(), {}, 0);
+        } else {
+          LONG n = -7;
+          a.status = coll_->get_Position(&n);
+          a.result = long_value(n);
+        }
+        expect(a.status == S_OK && same(*a.result, *long_value(model_.position())),
+               "Position differs from the model");
+        break;
+      }
+      default: {
+        trace(depth_, "Position = %s%s", test::describe(arg.v).c_str(), script ? " (Invoke)" : "");
+        if (script)
+          a = invoke(dispid::Position, DISPATCH_PROPERTYPUT, {arg.v}, 1);
+        else
+          a.status = coll_->put_Position(index);
+        if (index_refused(a)) break;
+        if (!in_range(index)) {
+          expect(a.status == kSubscriptOutOfRange, "Position outside the range is not error 9");
+          break;
+        }
+        expect(a.status == S_OK, "Position = failed its call");
+        model_.land(model_.order[static_cast<std::size_t>(index)]);
+      }
+    }
+    expect(!refused_, "a positional member asked for memory");
+    expect(shown_.size() == boxes, "a positional member showed a box");
+    check();
+  }
+
+  // ---- Arrays in and out: Load, ToArray, Sort ----
+
+  // A random array: Variants (most often), Long(), Double() or String(), or a JScript array; 1-D
+  // or 2-D with odd lower bounds, now and then 3-D; a few rows.
+  Table make_table() {
+    Table t;
+    const unsigned form = in_.pick(8);
+    static constexpr VARTYPE kTypes[] = {VT_I4, VT_R8, VT_BSTR};
+    static constexpr LONG kLows[] = {0, 1, -1, 5, -3, 1, 0, 2};
+    t.script = form == 0;
+    t.type = form == 1 ? kTypes[in_.pick(3)] : static_cast<VARTYPE>(VT_VARIANT);
+    const unsigned dims = in_.pick(16);
+    t.dimensions = t.script ? 1 : dims == 0 ? 3 : dims < 8 ? 1 : 2;
+    t.row_low = t.script ? 0 : kLows[in_.pick(8)];
+    t.column_low = t.dimensions == 1 ? 0 : kLows[in_.pick(8)];
+    t.rows = in_.pick(9);
+    t.columns = t.dimensions == 2 ? 1 + in_.pick(4) : 1;
+    for (std::size_t i = 0; i < t.rows * t.columns; ++i) {
+      Variant c;
+      if (t.dimensions == 3) {
+        // a shape refused before any element is read
+      } else if (t.type != VT_VARIANT) {
+        copy_value(*c.get(), values_.typed_cell(t.type), EmptyText::null);
+      } else if (t.script && in_.pick(6) == 0) {
+        t.missing.push_back(i);  // [1,,2]: no such member; a blank
+      } else {
+        VARIANT v = values_.cell();
+        // A JScript array holds no SAFEARRAY; NaN stands in.
+        if (t.script && (v.vt & VT_ARRAY)) v.vt = VT_R8, v.dblVal = std::nan("");
+        copy_value(*c.get(), v, EmptyText::null);
+      }
+      t.cells.push_back(std::move(c));
+    }
+    return t;
+  }
+
+  // The argument for a table, as a client passes it: the array by value or by reference, or a
+  // JScript array. `array` and `script` own what it refers to.
+  VARIANT source_of(const Table& t, Variant& array, std::unique_ptr<test::ScriptArray>& script) {
+    if (t.script) {
+      std::vector<Variant> elements;
+      for (const Variant& c : t.cells) {
+        Variant e;
+        copy_value(*e.get(), *c);
+        elements.push_back(std::move(e));
+      }
+      script = std::make_unique<test::ScriptArray>(std::move(elements), t.missing);
+      return script->as_argument();
+    }
+    if (t.dimensions == 3) {
+      SAFEARRAYBOUND bounds[3] = {{static_cast<ULONG>(t.rows), t.row_low}, {1, 0}, {1, 0}};
+      array.get()->parray = SafeArrayCreate(VT_VARIANT, 3, bounds);
+      expect(array->parray != nullptr, "no 3-D array");
+      array.get()->vt = VT_ARRAY | VT_VARIANT;
+    } else {
+      array = test::make_array(t.type, t.row_low, static_cast<ULONG>(t.rows), t.column_low,
+                               t.dimensions == 2 ? static_cast<ULONG>(t.columns) : 0);
+      for (std::size_t r = 0; r < t.rows; ++r)
+        for (std::size_t c = 0; c < t.columns; ++c) test::set_element(*array, r, c, t.cell(r, c));
+    }
+    if (in_.pick(3) == 0) {  // a script's variable, by reference
+      VARIANT ref = test::blank();
+      ref.vt = static_cast<VARTYPE>(VT_BYREF | array->vt);
+      ref.pparray = &array.get()->parray;
+      return ref;
+    }
+    return *array;
+  }
+
+  // The array is as it was: a call never changes what it was handed.
+  void expect_unchanged(const Table& t, const Variant& array,
+                        const std::unique_ptr<test::ScriptArray>& script) {
+    if (script) {
+      expect(script->refs == 1, "a JScript array's reference was kept or lost");
+      return;
+    }
+    if (t.dimensions == 3) return;
+    for (std::size_t r = 0; r < t.rows; ++r)
+      for (std::size_t c = 0; c < t.columns; ++c)
+        expect(same(*test::element(*array, r, c), t.cell(r, c)), "a call changed its array");
+  }
+
+  // A column argument: left out, or a Long in or out of the table's bounds.
+  Columns column_argument(const Table& t, unsigned given_one_in) {
+    Columns c;
+    if (in_.pick(given_one_in) != 0) return c;
+    c.given = true;
+    const unsigned where = in_.pick(8);
+    const LONG low = t.dimensions == 2 ? t.column_low : 0;
+    const auto n = static_cast<LONG>(t.columns);
+    c.values.push_back(where == 0   ? low - 1
+                       : where == 1 ? low + n
+                                    : low + static_cast<LONG>(in_.pick(static_cast<unsigned>(n))));
+    return c;
+  }
+
+  VARIANT column_value(const Columns& c) {
+    if (!c.given) return missing();
+    VARIANT v = test::blank();
+    v.vt = VT_I4, v.lVal = c.values.front();
+    return v;
+  }
+
+  void load() {
+    ++totals.operations, ++ops_;
+    if (model_count() >= kMaxKeys) return;
+    Table t;
+    Variant array, plain;
+    std::unique_ptr<test::ScriptArray> script_array;
+    VARIANT source = test::blank();
+    const bool not_array = in_.pick(12) == 0;
+    if (not_array) {
+      source = in_.pick(2) ? values_.word() : values_.cell();
+      if (source.vt & VT_ARRAY) source.vt = VT_I4, source.lVal = 1;
+    } else {
+      t = make_table();
+      source = source_of(t, array, script_array);
+    }
+    const Columns key_column = column_argument(t, t.dimensions == 2 ? 2 : 8),
+                  item_column = column_argument(t, t.dimensions == 2 ? 2 : 8);
+    const bool script = through_invoke();
+    trace(depth_, "Load %s (%s%s, %zu rows by %zu from %ld, %ld), %s, %s%s",
+          test::describe(source).c_str(), t.script ? "JScript " : "",
+          t.dimensions == 3   ? "3-D"
+          : t.dimensions == 2 ? "2-D"
+                              : "1-D",
+          t.rows, t.columns, static_cast<long>(t.row_low), static_cast<long>(t.column_low),
+          test::describe(column_value(key_column)).c_str(),
+          test::describe(column_value(item_column)).c_str(), script ? " (Invoke)" : "");
+    const std::size_t boxes = shown_.size();
+    refused_ = false;
+    Answer a;
+    if (script) {
+      std::vector<VARIANT> args{source, column_value(key_column), column_value(item_column)};
+      while (args.size() > 1 && Model::left_out(args.back()) && in_.pick(2)) args.pop_back();
+      a = invoke(id_of(dispid::Load, dispid::dictionary::Load), method_flags(), args, 1);
+    } else {
+      LONG n = -7;
+      a.status = dictionary_
+                     ? dict_->Load(source, column_value(key_column), column_value(item_column), &n)
+                     : coll_->Load(source, column_value(key_column), column_value(item_column), &n);
+      a.result = long_value(n);
+    }
+    expect(shown_.size() == boxes, "Load showed a box");
+    if (!not_array) expect_unchanged(t, array, script_array);
+    Refusal r;
+    LoadPlan plan;
+    if (not_array) {
+      r.type_mismatch = true;
+    } else {
+      // A 1-D source's keys take Indata's default payload "" (the dictionary's: Empty).
+      if (!dictionary_) plain = text_value(u"");
+      plan = plan_load(t, key_column, item_column, *plain);
+      r = plan.refusal;
+    }
+    Model trial;
+    DictionaryModel dictionary_trial;
+    if (!r.any()) {
+      if (dictionary_) {
+        dictionary_trial.copy_from(dmodel_);
+        for (const LoadRow& row : plan.rows) {
+          const auto kind = DictionaryModel::check(*row.key);
+          if (kind != DictionaryModel::KeyCheck::key) {
+            // NaN: 5; an array: 13 as for any stored key, or 5 as Load names a bad key
+            r.invalid_argument = true;
+            r.type_mismatch = r.type_mismatch || kind == DictionaryModel::KeyCheck::array;
+            if (!r.row_5) r.row_5 = row.label;
+            continue;
+          }
+          if (const auto at = dictionary_trial.find(*row.key)) {
+            Variant item;
+            copy_value(*item.get(), *row.payload, EmptyText::null);
+            dictionary_trial.pairs[*at].item = std::move(item);
+          } else {
+            dictionary_trial.insert(*row.key, *row.payload);
+          }
+        }
+      } else {
+        trial.copy_from(model_);
+        bool full = false;
+        for (const LoadRow& row : plan.rows) {
+          if (!Model::holdable(*row.key)) {
+            r.invalid_argument = true;
+            if (!r.row_5) r.row_5 = row.label;
+            continue;
+          }
+          if (!full && trial.indata(*row.key, *row.payload, false)) {
+            full = true;
+            r.out_of_memory = true;
+            r.row_7 = row.label;
+          }
+        }
+      }
+    }
+    if (!a.called) {
+      check();
+      return;
+    }
+    if (refused_) {
+      // Memory refused somewhere in the call: error 7 (or the refusal due anyway), nothing stored.
+      expect(a.status == kOutOfMemory || allowed(r, a.status),
+             "Load without memory is not error 7");
+    } else if (r.any()) {
+      expect(allowed(r, a.status), "Load's error differs from the model");
+      if (script && a.status == kInvalidArgument && r.row_5 && !r.row_7) {
+        const std::string row = "(row " + std::to_string(*r.row_5) + ")";
+        expect(to_utf8(a.description).find(row) != std::string::npos,
+               "Load's description does not name the row of the refused key");
+      }
+    } else {
+      expect(a.status == S_OK, "Load failed its call");
+      expect(same(*a.result, *long_value(static_cast<LONG>(plan.rows.size()))),
+             "Load's count of rows taken differs from the model");
+      if (dictionary_)
+        dmodel_.copy_from(dictionary_trial);
+      else
+        model_.copy_from(trial);
+    }
+    if (FAILED(a.status))
+      expect(a.result->vt == VT_EMPTY || same(*a.result, *long_value(0)),
+             "a failed Load answered a count");
+    check();
+  }
+
+  // ToArray with optional bounds: rows 1..n by columns 1..2, key and payload.
+  void to_array() {
+    ++totals.operations, ++ops_;
+    VARIANT low = dictionary_ ? dictionary_probe() : values_.any(),
+            high = dictionary_ ? dictionary_probe() : values_.any();
+    if (in_.pick(2) == 0) low = missing();
+    if (in_.pick(2) == 0) high = missing();
+    const bool script = through_invoke();
+    trace(depth_, "ToArray %s, %s%s", test::describe(low).c_str(), test::describe(high).c_str(),
+          script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      std::vector<VARIANT> args{low, high};
+      while (!args.empty() && Model::left_out(args.back()) && in_.pick(2)) args.pop_back();
+      a = invoke(id_of(dispid::ToArray, dispid::dictionary::ToArray), method_flags(), args, 0);
+    } else {
+      a.status = dictionary_ ? dict_->ToArray(low, high, a.result.get())
+                             : coll_->ToArray(low, high, a.result.get());
+    }
+    expect(a.status == S_OK, "ToArray failed its call");
+    std::vector<std::pair<const VARIANT*, const VARIANT*>> want;
+    if (dictionary_) {
+      for (std::size_t i : dmodel_.range(Model::bound(low), Model::bound(high)))
+        want.emplace_back(&*dmodel_.pairs[i].key, &*dmodel_.pairs[i].item);
+    } else {
+      for (std::int32_t slot : model_.range(Model::bound(low), Model::bound(high))) {
+        const Model::Pair& p = model_.slots[static_cast<std::size_t>(slot)];
+        want.emplace_back(&*p.key, &*p.payload);
+      }
+    }
+    const VARIANT& got = *a.result;
+    expect(got.vt == (VT_ARRAY | VT_VARIANT) && got.parray && SafeArrayGetDim(got.parray) == 2,
+           "ToArray: not a 2-D array of Variants");
+    LONG bounds[4] = {-9, -9, -9, -9};
+    SafeArrayGetLBound(got.parray, 1, &bounds[0]);
+    SafeArrayGetUBound(got.parray, 1, &bounds[1]);
+    SafeArrayGetLBound(got.parray, 2, &bounds[2]);
+    SafeArrayGetUBound(got.parray, 2, &bounds[3]);
+    expect(bounds[0] == 1 && bounds[1] == static_cast<LONG>(want.size()) && bounds[2] == 1 &&
+               bounds[3] == 2,
+           "ToArray: not rows 1 to the pairs by columns 1 to 2");
+    for (std::size_t i = 0; i < want.size(); ++i)
+      expect(same(*test::element(got, i, 0), *want[i].first) &&
+                 same(*test::element(got, i, 1), *want[i].second),
+             "ToArray: a pair differs from the model");
+    check();
+  }
+
+  // Sort of a random array; the store is not touched.
+  void sort() {
+    ++totals.operations, ++ops_;
+    Table t;
+    Variant array;
+    std::unique_ptr<test::ScriptArray> script_array;
+    VARIANT values = test::blank();
+    const bool not_array = in_.pick(16) == 0;
+    if (not_array) {
+      values = values_.cell();
+      if (values.vt & VT_ARRAY) values.vt = VT_EMPTY;
+    } else {
+      t = make_table();
+      values = source_of(t, array, script_array);
+    }
+    // By: left out, Empty, a column, or an array of columns (2-D; now and then given for 1-D).
+    Columns by, descending;
+    Variant by_array, descending_array;
+    VARIANT by_arg = missing(), descending_arg = missing();
+    const unsigned by_form = t.dimensions == 2 ? in_.pick(6) : (in_.pick(10) == 0 ? 3 : 0);
+    if (by_form == 1) {
+      by_arg = test::blank();
+    } else if (by_form == 2 || by_form == 3) {
+      by = column_argument(t, 1);
+      by_arg = column_value(by);
+    } else if (by_form >= 4) {
+      by.given = by.as_array = true;
+      const unsigned n = 1 + in_.pick(3);
+      for (unsigned i = 0; i < n; ++i) by.values.push_back(column_argument(t, 1).values.front());
+      by_array = test::make_array(VT_VARIANT, 0, n);
+      for (unsigned i = 0; i < n; ++i)
+        test::set_element(*by_array, i, 0, *long_value(by.values[i]));
+      by_arg = *by_array;
+    }
+    // Descending: left out, a Boolean, or (with By an array) an array of Booleans.
+    const unsigned descending_form = in_.pick(4);
+    if (descending_form == 1 || (descending_form >= 2 && !by.as_array)) {
+      descending.given = true;
+      descending.values.push_back(in_.pick(2));
+      descending_arg = *boolean(descending.values.front() ? VARIANT_TRUE : VARIANT_FALSE);
+    } else if (descending_form >= 2) {
+      descending.given = descending.as_array = true;
+      const std::size_t n = in_.pick(8) == 0 ? by.values.size() + 1 : by.values.size();
+      descending_array = test::make_array(VT_VARIANT, 1, static_cast<ULONG>(n));
+      for (std::size_t i = 0; i < n; ++i) {
+        descending.values.push_back(in_.pick(2));
+        test::set_element(*descending_array, i, 0,
+                          *boolean(descending.values.back() ? VARIANT_TRUE : VARIANT_FALSE));
+      }
+      descending_arg = *descending_array;
+    }
+    const bool script = through_invoke();
+    trace(depth_, "Sort %s (%s%s, %zu rows by %zu from %ld, %ld), %s, %s%s",
+          test::describe(values).c_str(), t.script ? "JScript " : "",
+          t.dimensions == 3   ? "3-D"
+          : t.dimensions == 2 ? "2-D"
+                              : "1-D",
+          t.rows, t.columns, static_cast<long>(t.row_low), static_cast<long>(t.column_low),
+          test::describe(by_arg).c_str(), test::describe(descending_arg).c_str(),
+          script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      std::vector<VARIANT> args{values, by_arg, descending_arg};
+      while (args.size() > 1 && Model::left_out(args.back()) && in_.pick(2)) args.pop_back();
+      a = invoke(id_of(dispid::Sort, dispid::dictionary::Sort), method_flags(), args, 1);
+      if (!a.called) {
+        check();
+        return;
+      }
+    } else {
+      a.status = dictionary_ ? dict_->Sort(values, by_arg, descending_arg, a.result.get())
+                             : coll_->Sort(values, by_arg, descending_arg, a.result.get());
+    }
+    if (!not_array) expect_unchanged(t, array, script_array);
+    if (not_array) {
+      expect(type_mismatch(a.status), "Sort of no array is not error 13");
+      check();
+      return;
+    }
+    const SortPlan plan = plan_sort(t, by, descending, mode_in_model());
+    if (plan.refusal.any()) {
+      expect(allowed(plan.refusal, a.status), "Sort's error differs from the model");
+      expect(a.result->vt == VT_EMPTY, "a refused Sort answered something");
+      check();
+      return;
+    }
+    expect(a.status == S_OK, "Sort failed its call");
+    const VARIANT& got = *a.result;
+    const VARTYPE type = t.script ? static_cast<VARTYPE>(VT_VARIANT) : t.type;
+    expect(got.vt == (VT_ARRAY | type) && got.parray &&
+               SafeArrayGetDim(got.parray) == static_cast<UINT>(t.dimensions),
+           "Sort: another shape or element type");
+    LONG low = -9, high = -9;
+    SafeArrayGetLBound(got.parray, 1, &low);
+    SafeArrayGetUBound(got.parray, 1, &high);
+    expect(low == t.row_low && high == t.row_low + static_cast<LONG>(t.rows) - 1,
+           "Sort: other row bounds");
+    if (t.dimensions == 2) {
+      SafeArrayGetLBound(got.parray, 2, &low);
+      SafeArrayGetUBound(got.parray, 2, &high);
+      expect(low == t.column_low && high == t.column_low + static_cast<LONG>(t.columns) - 1,
+             "Sort: other column bounds");
+    }
+    for (std::size_t r = 0; r < t.rows; ++r)
+      for (std::size_t c = 0; c < t.columns; ++c)
+        if (!same(*test::element(got, r, c), t.cell(plan.order[r], c)))
+          finding("Sort: row " + std::to_string(r) + " column " + std::to_string(c) + " holds " +
+                  test::describe(*test::element(got, r, c)) + "; the model " +
+                  test::describe(t.cell(plan.order[r], c)));
+    check();
+  }
+
+  // ---- SortedDictionary ----
+
+  VARIANT dictionary_probe() {
+    return in_.pick(3) ? values_.dictionary_key() : values_.plain_key(in_.pick(64) * 8u);
+  }
+
+  void dictionary_step(int depth) {
+    switch (in_.pick(24)) {
+      case 0:
+      case 1:
+      case 2: dictionary_put(); break;
+      case 3:
+      case 4: dictionary_add(); break;
+      case 5: dictionary_get(); break;
+      case 6:
+      case 7: dictionary_rename(); break;
+      case 8: dictionary_exists(); break;
+      case 9:
+      case 10: dictionary_remove(); break;
+      case 11: compare_mode(); break;
+      case 12: dictionary_range(); break;
+      case 13: enumerate(); break;
+      case 14:
+      case 15: positional(); break;
+      case 16: dictionary_seek(); break;
+      case 17: load(); break;
+      case 18: to_array(); break;
+      case 19: sort(); break;
+      case 20:
+        trace(depth, "inject an allocation failure");
+        inject_ = true;
+        break;
+      case 21:
+        if (in_.pick(4) == 0)
+          drop(depth);
+        else
+          dictionary_count();
+        break;
+      case 22: {  // many plain keys at once
+        const unsigned k = 1 + in_.pick(64);
+        std::uint32_t r = in_.raw<std::uint32_t>() | 1;
+        for (unsigned i = 0; i < k && dmodel_.pairs.size() < kMaxKeys && alive(); ++i) {
+          r ^= r << 13, r ^= r >> 17, r ^= r << 5;
+          dictionary_put(values_.plain_key(r), *long_value(static_cast<LONG>(i)), false, false);
+        }
+        break;
+      }
+      default: {
+        const VARIANT key = values_.word(), item = values_.any();
+        dictionary_put(key, item, false, through_invoke());
+      }
+    }
+  }
+
+  // The status a call that would store `key` ends with for the key alone: none for a key.
+  static std::optional<HRESULT> key_refusal(const VARIANT& key) {
+    switch (DictionaryModel::check(key)) {
+      case DictionaryModel::KeyCheck::nan: return kInvalidArgument;
+      case DictionaryModel::KeyCheck::array: return DISP_E_TYPEMISMATCH;
+      default: return std::nullopt;
+    }
+  }
+  static bool is(HRESULT got, HRESULT want) {
+    return got == want || (type_mismatch(want) && type_mismatch(got));
+  }
+
+  void dictionary_put() {
+    const VARIANT key = dictionary_probe(), item = values_.any();
+    const bool set = in_.pick(2) == 0;
+    dictionary_put(key, item, set, through_invoke());
+  }
+
+  // d(k) = v or Set d(k) = v: replaces the item, or adds the pair.
+  void dictionary_put(const VARIANT& key, const VARIANT& item, bool set, bool script) {
+    ++totals.operations, ++ops_;
+    trace(depth_, "%sd(%s) = %s%s", set ? "Set " : "", test::describe(key).c_str(),
+          test::describe(item).c_str(), script ? " (Invoke)" : "");
+    refused_ = false;
+    Answer a;
+    if (script)
+      a = invoke(dispid::dictionary::Item, set ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT,
+                 {key, item}, 2);
+    else
+      a.status = set ? dict_->putref_Item(key, item) : dict_->put_Item(key, item);
+    if (a.called) {
+      Variant copy;
+      if (const auto refusal = key_refusal(key)) {
+        expect(is(a.status, *refusal) || (!copy_of(item, copy) && FAILED(a.status)),
+               "d(k) = v of a key it cannot hold: not error 5 or 13");
+      } else if (!copy_of(item, copy)) {
+        expect(FAILED(a.status), "d(k) = v of a bad item succeeded");
+      } else if (refused_) {
+        expect(a.status == kOutOfMemory, "d(k) = v without memory is not error 7");
+      } else {
+        expect(a.status == S_OK, "d(k) = v failed its call");
+        if (const auto at = dmodel_.find(key))
+          dmodel_.pairs[*at].item = std::move(copy);
+        else
+          dmodel_.insert(key, *copy);
+      }
+    }
+    check();
+  }
+
+  // Add k, v: error 457 for a key present; through Invoke, fewer than two arguments: 450.
+  void dictionary_add() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = dictionary_probe(), item = values_.any();
+    const bool script = through_invoke(), short_of_one = script && in_.pick(8) == 0;
+    trace(depth_, "Add %s%s%s%s", test::describe(key).c_str(), short_of_one ? "" : ", ",
+          short_of_one ? "" : test::describe(item).c_str(), script ? " (Invoke)" : "");
+    refused_ = false;
+    Answer a;
+    if (script) {
+      std::vector<VARIANT> args{key, item};
+      if (short_of_one) args.pop_back();
+      const WORD flags = method_flags();
+      a = invoke(dispid::dictionary::Add, flags, args, 2, in_.pick(2) != 0);
+    } else {
+      a.status = dict_->Add(key, item);
+    }
+    if (a.called) {
+      Variant copy;
+      const bool item_ok = copy_of(item, copy);
+      if (const auto refusal = key_refusal(key)) {
+        expect(is(a.status, *refusal) || (!item_ok && FAILED(a.status)),
+               "Add of a key it cannot hold: not error 5 or 13");
+      } else if (dmodel_.find(key)) {
+        expect(a.status == kKeyExists || (!item_ok && FAILED(a.status)),
+               "Add of a key present is not error 457");
+      } else if (!item_ok) {
+        expect(FAILED(a.status), "Add of a bad item succeeded");
+      } else if (refused_) {
+        expect(a.status == kOutOfMemory, "Add without memory is not error 7");
+      } else {
+        expect(a.status == S_OK, "Add failed its call");
+        dmodel_.insert(key, *copy);
+      }
+    }
+    check();
+  }
+
+  // d(k): the item; a missing key is added with the item Empty.
+  void dictionary_get() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = dictionary_probe();
+    const bool script = through_invoke();
+    trace(depth_, "d(%s)%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+    refused_ = false;
+    Answer a;
+    if (script)
+      a = invoke(dispid::dictionary::Item, get_flags(), {key}, 1);
+    else
+      a.status = dict_->get_Item(key, a.result.get());
+    if (a.called) {
+      if (const auto refusal = key_refusal(key)) {
+        expect(is(a.status, *refusal), "d(k) of a key it cannot hold: not error 5 or 13");
+      } else if (const auto at = dmodel_.find(key)) {
+        expect(a.status == S_OK && same(*a.result, *dmodel_.pairs[*at].item),
+               "d(k) differs from the model");
+      } else if (refused_) {
+        expect(a.status == kOutOfMemory, "d(k) of a new key without memory is not error 7");
+      } else {
+        expect(a.status == S_OK && a.result->vt == VT_EMPTY, "d(k) of a new key is not Empty");
+        dmodel_.insert(key, *Variant());
+      }
+      if (FAILED(a.status)) expect(a.result->vt == VT_EMPTY, "a failed d(k) left a result");
+    }
+    check();
+  }
+
+  // d.Key(k) = k2.
+  void dictionary_rename() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = in_.pick(3) ? dictionary_probe() : existing_key(),
+                  new_key = dictionary_probe();
+    const bool script = through_invoke();
+    // Where an enumerator stands after its last key is renamed the README does not say: the
+    // client lets go of those first.
+    if (const auto at = dmodel_.find(key))
+      for (std::size_t i = enums_.size(); i-- > 0;)
+        if (dmodel_.positions[i].started &&
+            dmodel_.cmp(*dmodel_.positions[i].key, *dmodel_.pairs[*at].key) == Order::equal)
+          close_enumerator(i);
+    trace(depth_, "d.Key(%s) = %s%s", test::describe(key).c_str(), test::describe(new_key).c_str(),
+          script ? " (Invoke)" : "");
+    refused_ = false;
+    Answer a;
+    if (script)
+      a = invoke(dispid::dictionary::Key, DISPATCH_PROPERTYPUT, {key, new_key}, 2);
+    else
+      a.status = dict_->put_Key(key, new_key);
+    if (a.called) {
+      const auto at = dmodel_.find(key);
+      const auto refusal = key_refusal(new_key);
+      if (!at) {
+        // A key that is no key is not found; whether it is refused as a key first is not said.
+        const auto own = key_refusal(key);
+        expect(a.status == kElementNotFound || (own && is(a.status, *own)) ||
+                   (refusal && is(a.status, *refusal)),
+               "Key of a missing key is not error 32811");
+      } else if (refusal) {
+        expect(is(a.status, *refusal), "Key to a key it cannot hold: not error 5 or 13");
+      } else if (dmodel_.find(new_key)) {
+        expect(a.status == kKeyExists, "Key to a key present is not error 457");
+      } else if (refused_) {
+        expect(a.status == kOutOfMemory, "Key without memory is not error 7");
+      } else {
+        expect(a.status == S_OK, "Key failed its call");
+        Variant item = std::move(dmodel_.pairs[*at].item);
+        dmodel_.erase(*at);
+        dmodel_.insert(new_key, *item);
+      }
+    }
+    check();
+  }
+
+  // A key the dictionary holds, as a copy of its own (the model may change under it).
+  VARIANT existing_key() {
+    if (dmodel_.pairs.empty()) return dictionary_probe();
+    const VARIANT& k = *dmodel_.pairs[in_.pick(static_cast<unsigned>(dmodel_.pairs.size()))].key;
+    kept_keys_.push_back(Variant());
+    copy_value(*kept_keys_.back().get(), k);
+    return *kept_keys_.back();
+  }
+
+  void dictionary_exists() {
+    ++totals.operations, ++ops_;
+    const VARIANT key = dictionary_probe();
+    const bool script = through_invoke();
+    trace(depth_, "Exists %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      a = invoke(dispid::dictionary::Exists, method_flags(), {key}, 1);
+    } else {
+      VARIANT_BOOL b = 7;
+      a.status = dict_->Exists(key, &b);
+      a.result = boolean(b);
+    }
+    if (a.called)
+      expect(a.status == S_OK &&
+                 same(*a.result, *boolean(dmodel_.find(key) ? VARIANT_TRUE : VARIANT_FALSE)),
+             "Exists differs from the model");
+    check();
+  }
+
+  // Remove k (error 32811 when missing) or RemoveAll.
+  void dictionary_remove() {
+    ++totals.operations, ++ops_;
+    const bool script = through_invoke(), keep = !script || in_.pick(4) != 0;
+    refused_ = false;
+    Answer a;
+    if (in_.pick(8) == 0) {
+      trace(depth_, "RemoveAll%s", script ? " (Invoke)" : "");
+      a.status = script ? invoke(dispid::dictionary::RemoveAll, method_flags(), {}, 0, keep).status
+                        : dict_->RemoveAll();
+      expect(a.status == S_OK, "RemoveAll failed its call");
+      dmodel_.remove_all();
+    } else {
+      const VARIANT key = in_.pick(2) ? dictionary_probe() : existing_key();
+      trace(depth_, "Remove %s%s", test::describe(key).c_str(), script ? " (Invoke)" : "");
+      if (script)
+        a = invoke(dispid::dictionary::Remove, method_flags(), {key}, 1, keep);
+      else
+        a.status = dict_->Remove(key);
+      if (a.called) {
+        if (const auto at = dmodel_.find(key)) {
+          expect(a.status == S_OK, "Remove failed its call");
+          dmodel_.erase(*at);
+        } else {
+          expect(a.status == kElementNotFound, "Remove of a missing key is not error 32811");
+        }
+      }
+    }
+    expect(!refused_, "a removal asked for memory");
+    check();
+  }
+
+  void dictionary_count() {
+    ++totals.operations, ++ops_;
+    const bool script = through_invoke();
+    trace(depth_, "Count%s", script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      a = invoke(dispid::dictionary::Count, get_flags(), {}, 0);
+    } else {
+      LONG n = -1;
+      a.status = dict_->get_Count(&n);
+      a.result = long_value(n);
+    }
+    expect(
+        a.status == S_OK && same(*a.result, *long_value(static_cast<LONG>(dmodel_.pairs.size()))),
+        "Count differs from the model");
+    check();
+  }
+
+  // Keys or Items, with optional bounds.
+  void dictionary_range() {
+    ++totals.operations, ++ops_;
+    VARIANT low = dictionary_probe(), high = dictionary_probe();
+    if (in_.pick(2) == 0) low = missing();
+    if (in_.pick(2) == 0) high = missing();
+    const bool keys = in_.pick(2) != 0, script = through_invoke();
+    trace(depth_, "%s %s, %s%s", keys ? "Keys" : "Items", test::describe(low).c_str(),
+          test::describe(high).c_str(), script ? " (Invoke)" : "");
+    Answer a;
+    if (script) {
+      std::vector<VARIANT> args{low, high};
+      while (!args.empty() && Model::left_out(args.back()) && in_.pick(2)) args.pop_back();
+      a = invoke(keys ? dispid::dictionary::Keys : dispid::dictionary::Items, method_flags(), args,
+                 0);
+    } else {
+      a.status =
+          keys ? dict_->Keys(low, high, a.result.get()) : dict_->Items(low, high, a.result.get());
+    }
+    expect(a.status == S_OK, "Keys or Items failed its call");
+    const std::vector<std::size_t> want = dmodel_.range(Model::bound(low), Model::bound(high));
+    const VARIANT& got = *a.result;
+    expect(got.vt == (VT_ARRAY | VT_VARIANT) && got.parray && SafeArrayGetDim(got.parray) == 1,
+           "Keys or Items: not an array of Variants");
+    LONG first = -1, last = -1;
+    SafeArrayGetLBound(got.parray, 1, &first);
+    SafeArrayGetUBound(got.parray, 1, &last);
+    expect(first == 0 && last + 1 == static_cast<LONG>(want.size()),
+           "Keys or Items: another number of values than the model");
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      const DictionaryModel::Pair& p = dmodel_.pairs[want[i]];
+      expect(same(*test::element(got, i), keys ? *p.key : *p.item),
+             "Keys or Items: a value differs from the model");
+    }
+    check();
+  }
+
+  // Seek(k, How): the key How chooses, or Empty; another How: error 5.
+  void dictionary_seek() {
+    ++totals.operations, ++ops_;
+    static constexpr LONG kHows[] = {1, 2, 4, 8, 16, 32, 0, 3, 64, -1};
+    const VARIANT key = dictionary_probe();
+    LONG how = kHows[in_.pick(10)];
+    const bool script = through_invoke();
+    Answer a;
+    if (script) {
+      VARIANT mode = test::blank();
+      mode.vt = VT_I4, mode.lVal = how;
+      std::vector<VARIANT> args{key, mode};
+      if (in_.pick(4) == 0) args.pop_back(), how = SEEK_AFTER_EQ;
+      trace(depth_, "Seek %s, %ld (Invoke)", test::describe(key).c_str(), static_cast<long>(how));
+      a = invoke(dispid::dictionary::Seek, method_flags(), args, 1);
+      if (!a.called) {
+        check();
+        return;
+      }
+    } else {
+      trace(depth_, "Seek %s, %ld", test::describe(key).c_str(), static_cast<long>(how));
+      a.status = dict_->Seek(key, static_cast<SEEKMODE>(how), a.result.get());
+    }
+    if (!Model::seek_mode(how)) {
+      expect(a.status == kInvalidArgument && a.result->vt == VT_EMPTY,
+             "Seek of another mode is not error 5");
+    } else if (const auto at = dmodel_.seek(key, how)) {
+      expect(a.status == S_OK && same(*a.result, *dmodel_.pairs[*at].key),
+             "Seek's key differs from the model");
+    } else {
+      expect(a.status == S_OK && a.result->vt == VT_EMPTY,
+             "Seek that found nothing answered something");
+    }
+    check();
+  }
+
+  void check_dictionary() {
+    const Store& s = store();
+    const Report r = verify(s);
+    for (const std::string& p : r.problems)
+      finding("dictionary invariant: " + p + " (Count " + std::to_string(s.count()) + ")");
+    expect(s.count() == static_cast<float>(dmodel_.pairs.size()),
+           "the dictionary's Count differs from the model");
+    expect(s.compare_mode() == dmodel_.compare_mode, "CompareMode differs from the model");
+    const std::vector<std::size_t> order = in_order(s);
+    expect(order.size() == dmodel_.pairs.size(), "the dictionary's tree holds another number");
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      const AVLtree& node = s.table()[order[i]];
+      if (!same(node.Data, *dmodel_.pairs[i].key) || !same(node.SubData, *dmodel_.pairs[i].item))
+        finding("dictionary pair " + std::to_string(i) + " is " + test::describe(node.Data) + ", " +
+                test::describe(node.SubData) + "; the model " +
+                test::describe(*dmodel_.pairs[i].key) + ", " +
+                test::describe(*dmodel_.pairs[i].item));
+    }
+  }
+
   Input in_;
   ValueMaker values_;
   Model model_;
-  std::vector<IEnumVARIANT*> enums_;  // beside model_.positions, one for one
-  _clsAVLt* obj_ = nullptr;           // the client's reference from CreateInstance
-  _clsAVLt2* coll_ = nullptr;         // and from QueryInterface for _clsAVLt2
-  const Store* store_ = nullptr;      // behind them, while anything holds the object
+  std::vector<IEnumVARIANT*> enums_;   // beside model_.positions, one for one
+  _clsAVLt* obj_ = nullptr;            // the client's reference from CreateInstance
+  _clsAVLt3* coll_ = nullptr;          // and from QueryInterface for _clsAVLt3
+  ISortedDictionary* dict_ = nullptr;  // or a SortedDictionary's, from CreateInstance
+  bool dictionary_ = false;
+  DictionaryModel dmodel_;
+  const Store* store_ = nullptr;  // behind them, while anything holds the object
   bool dropped_ = false;
   int plan_skip_ = 0, plan_ops_ = 0;  // calls the pump makes, after skipping some pump calls
   int pump_calls_ = 0, nested_runs_ = 0, depth_ = 0;
   std::vector<Shown> shown_;
   bool inject_ = false, refused_ = false;
   std::uint64_t ops_ = 0;
+  std::deque<Variant> index_texts_, kept_keys_;  // arguments made for one top-level call
 };
 
 }  // namespace

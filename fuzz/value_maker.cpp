@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "host/text_case.h"
+
 namespace quilmar::fuzz {
 namespace {
 
@@ -81,8 +83,13 @@ double real(Input& in) {
 
 }  // namespace
 
+ValueMaker::ValueMaker(Input& in) : in_(in) {
+  array_ = SafeArrayCreateVector(VT_I4, 0, 2);
+}
+
 ValueMaker::~ValueMaker() {
   for (BSTR s : strings_) SysFreeString(s);
+  if (array_) SafeArrayDestroy(array_);
 }
 
 BSTR ValueMaker::own(BSTR s) {
@@ -90,7 +97,7 @@ BSTR ValueMaker::own(BSTR s) {
   return s;
 }
 
-VARIANT* ValueMaker::cell() {
+VARIANT* ValueMaker::variable() {
   cells_.push_back(test::blank());
   return &cells_.back();
 }
@@ -147,8 +154,8 @@ VARIANT ValueMaker::value(int depth) {
       break;
     }
     case 20:
-    case 21:
-    case 22: v.vt = VT_BSTR, v.bstrVal = text(in_.byte()); break;
+    case 21: v.vt = VT_BSTR, v.bstrVal = text(in_.byte()); break;
+    case 22: return word();
     case 23: v.vt = VT_BSTR, v.bstrVal = nullptr; break;  // "" held as a null string
     case 24:
       v.vt = VT_ERROR, v.scode = in_.pick(2) ? DISP_E_PARAMNOTFOUND : in_.raw<SCODE>();
@@ -172,10 +179,12 @@ VARIANT ValueMaker::by_reference(int depth) {
   VARIANT r = test::blank();
   switch (in_.pick(3)) {
     case 0: {  // a variable of a fixed type, as a typed language passes it
-      VARIANT* target = cell();
+      VARIANT* target = variable();
       *target = value(depth);
       const VARTYPE base = target->vt;
-      if (base & VT_BYREF) {  // no such thing as a reference to a reference: name the Variant
+      // No reference to a reference, nor a typed reference to a Variant's tag VT_VARIANT (it
+      // would name a Variant at the value's address): name the Variant itself.
+      if ((base & VT_BYREF) || base == VT_VARIANT) {
         r.vt = VT_BYREF | VT_VARIANT;
         r.pvarVal = target;
       } else {
@@ -186,7 +195,7 @@ VARIANT ValueMaker::by_reference(int depth) {
       return r;
     }
     case 1: {  // a Variant variable, as a script passes it
-      VARIANT* target = cell();
+      VARIANT* target = variable();
       *target = value(depth);
       r.vt = VT_BYREF | VT_VARIANT;
       r.pvarVal = target;
@@ -201,6 +210,118 @@ VARIANT ValueMaker::by_reference(int depth) {
   }
 }
 
+VARIANT ValueMaker::word() {
+  // Lower case; letters whose upper case is another unit (é, ÿ, σ, ς) and one whose is not (ß).
+  static constexpr const char16_t* kWords[] = {u"a",      u"b",      u"ab",     u"abc",
+                                               u"z",      u"\u00e9", u"\u00ff", u"\u03c3",
+                                               u"\u03c2", u"\u00df", u"m\u00e9"};
+  const char16_t* w = from_table(kWords, in_);
+  const unsigned flips = in_.byte();
+  OLECHAR chars[8];
+  unsigned n = 0;
+  for (; w[n] && n < 8; ++n)
+    chars[n] =
+        (flips >> n) & 1 ? upper_case(static_cast<OLECHAR>(w[n])) : static_cast<OLECHAR>(w[n]);
+  VARIANT v = test::blank();
+  v.vt = VT_BSTR;
+  v.bstrVal = own(SysAllocStringLen(chars, n));
+  return v;
+}
+
+VARIANT ValueMaker::cell() {
+  VARIANT v = test::blank();
+  switch (in_.pick(16)) {
+    case 0: break;  // Empty
+    case 1:
+      v.vt = VT_BSTR, v.bstrVal = in_.pick(2) ? nullptr : own(SysAllocStringLen(u"", 0));
+      break;
+    case 2: v.vt = VT_NULL; break;
+    case 3:
+    case 4: v.vt = VT_I4, v.lVal = static_cast<LONG>(in_.pick(8)); break;
+    case 5: v.vt = VT_R8, v.dblVal = real(in_); break;
+    case 6: v.vt = VT_I2, v.iVal = static_cast<SHORT>(in_.pick(8)) - 2; break;
+    case 7: v.vt = VT_CY, v.cyVal.int64 = static_cast<LONGLONG>(in_.pick(8)) * 5000; break;
+    case 8: v.vt = VT_DATE, v.date = static_cast<double>(in_.pick(8)) / 2; break;
+    case 9: v.vt = VT_BOOL, v.boolVal = in_.pick(2) ? VARIANT_TRUE : VARIANT_FALSE; break;
+    case 10:
+    case 11:
+    case 12: return word();
+    case 13:  // error values with the top bit set, so a code's order is the same signed or not
+      v.vt = VT_ERROR, v.scode = static_cast<SCODE>(0x800A07D0u + in_.pick(4) * 7);
+      break;
+    case 14: v.vt = VT_DISPATCH, v.pdispVal = &probe_; break;
+    default:
+      if (in_.pick(4) == 0 && array_) {
+        v.vt = VT_ARRAY | VT_I4, v.parray = array_;
+      } else {
+        v.vt = VT_R8, v.dblVal = std::numeric_limits<double>::quiet_NaN();
+      }
+  }
+  return v;
+}
+
+VARIANT ValueMaker::typed_cell(VARTYPE type) {
+  VARIANT v = test::blank();
+  v.vt = type;
+  switch (type) {
+    case VT_I4: v.lVal = static_cast<LONG>(in_.pick(8)) - 2; break;
+    case VT_R8:
+      v.dblVal = in_.pick(8) == 0 ? std::numeric_limits<double>::quiet_NaN() : real(in_);
+      break;
+    default: {
+      VARIANT w = word();
+      v.bstrVal = in_.pick(6) == 0 ? nullptr : w.bstrVal;
+    }
+  }
+  return v;
+}
+
+VARIANT ValueMaker::dictionary_key() {
+  VARIANT v = test::blank();
+  switch (in_.pick(12)) {
+    case 0: v.vt = in_.pick(2) ? VT_NULL : VT_EMPTY; break;
+    case 1: v.vt = VT_BSTR, v.bstrVal = nullptr; break;
+    case 2:
+    case 3: {
+      v = value(3);  // any kind of number or the other plain kinds
+      const VARTYPE t = v.vt;
+      const bool plain = (t >= VT_I2 && t <= VT_DATE) || (t >= VT_I1 && t <= VT_UINT) ||
+                         t == VT_DECIMAL || t == VT_BOOL || t == VT_BSTR || t == VT_EMPTY ||
+                         t == VT_NULL;
+      if (!plain) v = test::blank(), v.vt = VT_I4, v.lVal = 3;
+      if (t == VT_BOOL) v.boolVal = in_.pick(2) ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    }
+    case 4:
+    case 5:
+    case 6: return word();
+    case 7: v = cell(); break;
+    case 8: {  // the same small numbers as several kinds
+      const LONG n = static_cast<LONG>(in_.pick(4)) - 1;
+      switch (in_.pick(5)) {
+        case 0: v.vt = VT_I2, v.iVal = static_cast<SHORT>(n); break;
+        case 1: v.vt = VT_R8, v.dblVal = n; break;
+        case 2: v.vt = VT_CY, v.cyVal.int64 = n * 10000; break;
+        case 3: v.vt = VT_BOOL, v.boolVal = n ? VARIANT_TRUE : VARIANT_FALSE; break;
+        default: v.vt = VT_I4, v.lVal = n;
+      }
+      break;
+    }
+    case 9: v.vt = in_.pick(2) ? VT_DISPATCH : VT_UNKNOWN, v.punkVal = &probe_; break;
+    case 10:
+      if (array_) v.vt = VT_ARRAY | VT_I4, v.parray = array_;
+      break;
+    default: {  // a script's variable
+      VARIANT* target = variable();
+      *target = dictionary_key();
+      if (target->vt & VT_BYREF) return *target;
+      v.vt = VT_BYREF | VT_VARIANT;
+      v.pvarVal = target;
+    }
+  }
+  return v;
+}
+
 VARIANT ValueMaker::plain_key(std::uint32_t r) {
   VARIANT v = test::blank();
   switch (r % 8) {
@@ -208,7 +329,10 @@ VARIANT ValueMaker::plain_key(std::uint32_t r) {
     case 6:
     case 7: {
       OLECHAR chars[3];
-      for (int i = 0; i < 3; ++i) chars[i] = static_cast<OLECHAR>(u'a' + (r >> (3 + 5 * i)) % 26);
+      // Letters in either case, so that equal keys without regard to case meet.
+      for (int i = 0; i < 3; ++i)
+        chars[i] =
+            static_cast<OLECHAR>(((r >> (22 + i)) & 1 ? u'A' : u'a') + (r >> (3 + 5 * i)) % 26);
       v.vt = VT_BSTR;
       v.bstrVal = own(SysAllocStringLen(chars, 1 + (r >> 20) % 3));
       break;

@@ -14,7 +14,7 @@ namespace quilmar::fuzz {
 
 class ValueMaker {
  public:
-  explicit ValueMaker(Input& in) : in_(in) {}
+  explicit ValueMaker(Input& in);
   ~ValueMaker();
   ValueMaker(const ValueMaker&) = delete;
   ValueMaker& operator=(const ValueMaker&) = delete;
@@ -24,6 +24,17 @@ class ValueMaker {
   VARIANT any();
   // A key likely to collide with others: small integers, short texts, a few doubles.
   VARIANT plain_key(std::uint32_t r);
+  // A short text from a few words, each letter in either case, so that keys equal without regard
+  // to case meet often.
+  VARIANT word();
+  // A value a cell of a client's array holds: blanks, numbers (NaN among them), text, Booleans,
+  // error values, and now and then an object or an array.
+  VARIANT cell();
+  // An element of a typed array: Long, Double or String.
+  VARIANT typed_cell(VARTYPE type);
+  // A key as the dictionary's README names them: Null, Empty, numbers of every kind, text,
+  // error values, objects, NaN and arrays; sometimes passed by reference.
+  VARIANT dictionary_key();
   const test::Counted& probe() const { return probe_; }
 
  private:
@@ -31,12 +42,13 @@ class ValueMaker {
   VARIANT by_reference(int depth);
   BSTR text(unsigned length_choice);
   BSTR own(BSTR s);
-  VARIANT* cell();
+  VARIANT* variable();
 
   Input& in_;
   test::Counted probe_;
   std::vector<BSTR> strings_;
-  std::deque<VARIANT> cells_;  // targets of by-reference Variants; deque keeps them in place
+  std::deque<VARIANT> cells_;   // targets of by-reference Variants; deque keeps them in place
+  SAFEARRAY* array_ = nullptr;  // the array a Variant may hold as a key or a cell
 };
 
 }  // namespace quilmar::fuzz

@@ -142,6 +142,7 @@ TEST(Dictionary, MembersFollowADictionarysRules) {
   EXPECT_EQ(keys(d), (V{"BSTR \"a\"", "BSTR \"b\"", "BSTR \"c\"", "BSTR \"d\"", "BSTR \"x\""}));
   EXPECT_EQ(d->get_Item(*text("d"), got.get()), S_OK);
   EXPECT_EQ(describe(*got), "BSTR \"m\"");
+  Variant unread;  // an out-argument comes in empty: the callee does not free what it held
   const struct {
     const char* label;
     HRESULT got, want;
@@ -153,7 +154,7 @@ TEST(Dictionary, MembersFollowADictionarysRules) {
       {"Remove of a missing key", d->Remove(*text("q")), kElementNotFound},
       {"NaN as a key", d->Add(*r8(std::nan("")), *empty()), kInvalidArgument},
       {"an array as a key", d->put_Item(*list(0, values(i4(1))), *empty()), DISP_E_TYPEMISMATCH},
-      {"an array read as Item", d->get_Item(*list(0, values(i4(1))), got.get()),
+      {"an array read as Item", d->get_Item(*list(0, values(i4(1))), unread.get()),
        DISP_E_TYPEMISMATCH},
       {"Remove of an array", d->Remove(*list(0, values(i4(1)))), kElementNotFound},
       {"CompareMode with keys", d->put_CompareMode(1), kInvalidArgument},

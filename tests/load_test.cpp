@@ -109,6 +109,7 @@ TEST(Load, AFailureUndoesEverythingAndNamesItsRow) {
     std::size_t bad_row;      // a row whose key the store cannot hold (0: none)
     HRESULT code;
     const char* description;
+    Store::LoadAs as = Store::LoadAs::indata;
   } table[] = {
       {"a key the store cannot hold", 100, NOT_EGNORE, 0, 4, kInvalidArgument,
        "Invalid procedure call or argument (row 4)"},
@@ -116,6 +117,8 @@ TEST(Load, AFailureUndoesEverythingAndNamesItsRow) {
        "Out of memory (row 101)"},
       {"a fractional table fills", 9.5f, USE_LAST_DATA, 0, 0, kOutOfMemory,
        "Out of memory (row 12)"},
+      {"as Item put, the heap runs out after payloads were replaced", 100, NOT_EGNORE, 150, 0,
+       kOutOfMemory, "Out of memory (row 101)", Store::LoadAs::item},
   };
   for (const auto& row : table) {
     Store s;
@@ -127,13 +130,15 @@ TEST(Load, AFailureUndoesEverythingAndNamesItsRow) {
     s.read(mode, *ignored.get());
     const Snapshot before = snapshot(s);
     std::vector<Variant> keys;
-    for (LONG k = 0; k < 200; ++k) keys.push_back(k == 0 || k == 2 ? i4(k + 3) : i4(k + 100));
+    // Rows 1 and 3 hold keys equal to the stored 3 and 5, of another kind, so a key put back in
+    // the wrong spelling shows.
+    for (LONG k = 0; k < 200; ++k) keys.push_back(k == 0 || k == 2 ? r8(k + 3) : i4(k + 100));
     if (row.bad_row) keys[row.bad_row - 1] = null();
     Rows rows = rows_of(keys);
     try {
       std::unique_ptr<AllocationLimit> limit;
       if (row.limit_slots) limit = std::make_unique<AllocationLimit>(row.limit_slots);
-      s.load(rows, Store::LoadAs::indata);
+      s.load(rows, row.as);
       ADD_FAILURE() << row.label << ": no failure";
     } catch (const Failure& f) {
       EXPECT_EQ(f.code(), row.code) << row.label;

@@ -2,7 +2,11 @@
 // Windows' behaviour; under Wine the same expectations run against the real oleaut32.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+
 #include "arrays.h"
+#include "quilmar/quilmar.h"
 #include "values.h"
 
 namespace quilmar::test {
@@ -89,6 +93,23 @@ TEST(SafeArray, CopiesAndDestructionOwnEveryElement) {
   }
   EXPECT_EQ(object.refs, 1u);
   EXPECT_EQ(live_bstr_count(), strings);
+}
+
+// A store's node packs its Variants to 4 bytes, so the array pointer of a payload it copies in
+// need not be aligned; the copy is read back bytewise for the same reason.
+TEST(SafeArray, CopiesIntoAVariantOfAPackedRecord) {
+  Variant array = make_array(VT_I4, 0, 2);
+  set_element(*array, 1, 0, *i4(7));
+  AVLtree node;
+  std::memset(&node, 0, sizeof node);
+  ASSERT_EQ(VariantCopy(&node.SubData, array.get()), S_OK);
+  VARIANT copy = blank();
+  std::memcpy(&copy, reinterpret_cast<const unsigned char*>(&node) + offsetof(AVLtree, SubData),
+              sizeof copy);
+  EXPECT_EQ(copy.vt, VT_ARRAY | VT_I4);
+  EXPECT_NE(copy.parray, array->parray);
+  EXPECT_EQ(described(copy), (std::vector<std::string>{"I4 0", "I4 7"}));
+  EXPECT_EQ(VariantClear(&copy), S_OK);
 }
 
 }  // namespace

@@ -275,9 +275,12 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
   return S_OK;
 }
 
+// The result is written bytewise: it may be the array of a Variant in a record packed to 4 bytes
+// (a store's node), where a pointer is not aligned.
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
   if (!ppsaOut) return E_INVALIDARG;
-  *ppsaOut = nullptr;
+  SAFEARRAY* const none = nullptr;
+  std::memcpy(ppsaOut, &none, sizeof none);
   if (!psa) return S_OK;
   VARTYPE vt = VT_EMPTY;
   if (const HRESULT hr = SafeArrayGetVartype(psa, &vt); FAILED(hr)) return hr;
@@ -293,7 +296,7 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
       return hr;
     }
   }
-  *ppsaOut = copy;
+  std::memcpy(ppsaOut, &copy, sizeof copy);
   return S_OK;
 }
 

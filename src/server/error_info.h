@@ -25,6 +25,7 @@ class ErrorInfoSupport : public ISupportErrorInfo {
  public:
   explicit ErrorInfoSupport(const ErrorSource& source) noexcept : source_(source) {}
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
+  const ErrorSource& source() const noexcept { return source_; }
 
  private:
   const ErrorSource& source_;

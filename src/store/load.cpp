@@ -27,6 +27,7 @@ Text row_description(HRESULT code, LONG row) {
 struct Store::LoadUndo {
   float count, alloc_size;
   std::size_t table_size;
+  bool keys_replaced;      // Item put keeps the stored key; Indata's last-one-wins takes the row's
   std::vector<Slot> done;  // per row, as it went
 };
 
@@ -34,7 +35,7 @@ std::size_t Store::load(std::vector<LoadRow>& rows, LoadAs as) {
   for (const LoadRow& r : rows)
     if (!could_hold(*r.key))
       throw Failure(kInvalidArgument, row_description(kInvalidArgument, r.row));
-  LoadUndo undo{tree_.count(), alloc_size_, tree_.table().size(), {}};
+  LoadUndo undo{tree_.count(), alloc_size_, tree_.table().size(), as != LoadAs::item, {}};
   try {
     undo.done.reserve(rows.size());
   } catch (const std::bad_alloc&) {
@@ -84,7 +85,7 @@ void Store::undo_load(const LoadUndo& undo, std::vector<LoadRow>& rows, std::siz
     if (what == kKept) continue;
     if (what >= 0) {  // the replaced pair back; the row's own goes back to the row
       AVLtree& node = tree_.at(what);
-      std::swap(*r.key.get(), node.Data);
+      if (undo.keys_replaced) std::swap(*r.key.get(), node.Data);
       std::swap(*r.payload.get(), node.SubData);
       tree_.key_written(what);
       continue;
