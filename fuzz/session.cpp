@@ -1535,12 +1535,13 @@ class Session {
     const Columns key_column = column_argument(t, t.dimensions == 2 ? 2 : 8),
                   item_column = column_argument(t, t.dimensions == 2 ? 2 : 8);
     const bool script = through_invoke();
-    trace(depth_, "Load %s (%s%s, %zu rows by %zu from %ld, %ld), %s, %s%s",
+    trace(depth_, "Load %s (%s%s, %lu rows by %lu from %ld, %ld), %s, %s%s",
           test::describe(source).c_str(), t.script ? "JScript " : "",
           t.dimensions == 3   ? "3-D"
           : t.dimensions == 2 ? "2-D"
                               : "1-D",
-          t.rows, t.columns, static_cast<long>(t.row_low), static_cast<long>(t.column_low),
+          static_cast<unsigned long>(t.rows), static_cast<unsigned long>(t.columns),
+          static_cast<long>(t.row_low), static_cast<long>(t.column_low),
           test::describe(column_value(key_column)).c_str(),
           test::describe(column_value(item_column)).c_str(), script ? " (Invoke)" : "");
     const std::size_t boxes = shown_.size();
@@ -1738,12 +1739,13 @@ class Session {
       descending_arg = *descending_array;
     }
     const bool script = through_invoke();
-    trace(depth_, "Sort %s (%s%s, %zu rows by %zu from %ld, %ld), %s, %s%s",
+    trace(depth_, "Sort %s (%s%s, %lu rows by %lu from %ld, %ld), %s, %s%s",
           test::describe(values).c_str(), t.script ? "JScript " : "",
           t.dimensions == 3   ? "3-D"
           : t.dimensions == 2 ? "2-D"
                               : "1-D",
-          t.rows, t.columns, static_cast<long>(t.row_low), static_cast<long>(t.column_low),
+          static_cast<unsigned long>(t.rows), static_cast<unsigned long>(t.columns),
+          static_cast<long>(t.row_low), static_cast<long>(t.column_low),
           test::describe(by_arg).c_str(), test::describe(descending_arg).c_str(),
           script ? " (Invoke)" : "");
     Answer a;

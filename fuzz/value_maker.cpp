@@ -233,7 +233,7 @@ VARIANT ValueMaker::cell() {
   switch (in_.pick(16)) {
     case 0: break;  // Empty
     case 1:
-      v.vt = VT_BSTR, v.bstrVal = in_.pick(2) ? nullptr : own(SysAllocStringLen(u"", 0));
+      v.vt = VT_BSTR, v.bstrVal = in_.pick(2) ? nullptr : own(SysAllocStringLen(OLESTR(""), 0));
       break;
     case 2: v.vt = VT_NULL; break;
     case 3:
